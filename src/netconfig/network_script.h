@@ -1,0 +1,30 @@
+// Applying a profile to the network: the command script, written, run and deleted.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "host/host.h"
+#include "profiles/profile_record.h"
+#include "ui/main_window/ui_services.h"
+
+namespace norvane {
+
+inline constexpr const char* script_file_name = "cmd_tmp.cmd";
+
+// The five script slots for a record; an empty slot gives no line. Throws host_error(13)
+// when dhcp_flag is not a number.
+std::array<std::string, 5> build_script_lines(const profile_record& record);
+
+// Why a record cannot safely become a script (a connection name that would break out of its
+// quotes or that the code page lacks, an address field that is not digits and dots): the
+// message to show, or nothing when it can. Throws host_error(13) as build_script_lines does.
+std::optional<std::string> unsafe_record_message(const profile_record& record);
+
+// Writes the script, has the shell run it hidden, waits for its end and deletes it. False,
+// after its own message box, on any failure.
+bool run_network_script(const profile_record& record, host::window_handle owner_window,
+                        host::file_system& file_system, host::shell& shell, ui_services& ui);
+
+}  // namespace norvane

@@ -1,0 +1,21 @@
+// The program-wide state shared by the window's reactions.
+#pragma once
+
+#include <memory>
+
+#include "host/host.h"
+#include "profiles/profile_record.h"
+
+namespace norvane {
+
+struct program_state {
+    // The one file component; every file access goes through it. Empty until start-up
+    // creates it and after the main window has released it.
+    std::unique_ptr<host::file_system> file_system;
+    profile_table table;
+};
+
+// Frees the file component; called when the main window unloads.
+void release_file_system(program_state& state);
+
+}  // namespace norvane

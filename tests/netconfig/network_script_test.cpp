@@ -1,0 +1,177 @@
+// The command script: its exact text, how it is written, run and deleted, and its failures.
+#include "netconfig/network_script.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/cp932.h"
+#include "support/recording_shell.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace norvane {
+namespace {
+
+using testing::read_bytes;
+
+const std::string lan = "ローカル エリア接続";
+
+profile_record static_record(std::string dns1, std::string dns2, std::string dns3) {
+    return {"Office",
+            lan,
+            "192.168.0.10",
+            "255.255.255.0",
+            "192.168.0.1",
+            std::move(dns1),
+            std::move(dns2),
+            std::move(dns3),
+            "0"};
+}
+
+struct script_case {
+    const char* what;
+    profile_record record;
+    std::string script;  // UTF-8 with CR LF
+};
+
+struct network_script_fixture : ::testing::Test {
+    testing::temp_dir dir;
+    testing::scripted_ui ui;
+    testing::recording_shell shell;
+    std::unique_ptr<host::file_system> files = host::create_file_system();
+    std::string script_bytes;  // cmd_tmp.cmd as the shell found it
+
+    network_script_fixture() {
+        shell.on_execute = [this](const host::shell_execute_info&) {
+            script_bytes = read_bytes("cmd_tmp.cmd");
+        };
+    }
+    bool run(const profile_record& record) {
+        return run_network_script(record, 0x5678, *files, shell, ui);
+    }
+};
+
+TEST_F(network_script_fixture, writes_the_exact_script_in_cp932_with_crlf) {
+    const std::string set_address = "netsh interface ip set address \"" + lan + "\" ";
+    const std::string set_dns = "netsh interface ip set dns \"" + lan + "\" ";
+    const std::string add_dns = "netsh interface ip add dns \"" + lan + "\" ";
+    const std::string address_line =
+        set_address + "static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n";
+    const script_case cases[] = {
+        {"static, two dns", static_record("192.168.0.1", "192.168.0.2", ""),
+         "@echo off\r\n" + address_line + set_dns + "static 192.168.0.1\r\n" + add_dns +
+             "192.168.0.2\r\n"},
+        {"static, three dns", static_record("1.1.1.1", "2.2.2.2", "3.3.3.3"),
+         "@echo off\r\n" + address_line + set_dns + "static 1.1.1.1\r\n" + add_dns + "2.2.2.2\r\n" +
+             add_dns + "3.3.3.3\r\n"},
+        {"static, no dns", static_record("", "", ""), "@echo off\r\n" + address_line},
+        {"dns2 without dns1", static_record("", "8.8.8.8", ""),
+         "@echo off\r\n" + address_line + add_dns + "8.8.8.8\r\n"},
+        {"dhcp ignores the dns fields",
+         {"Home", lan, "1.2.3.4", "", "", "9.9.9.9", "", "", "1"},
+         "@echo off\r\n" + set_address + "dhcp\r\n" + set_dns + "dhcp\r\n"},
+        {"flag 2 is dhcp too",
+         {"Home", lan, "", "", "", "", "", "", "2"},
+         "@echo off\r\n" + set_address + "dhcp\r\n" + set_dns + "dhcp\r\n"},
+        {"flag with blanks and a point",
+         {"P", "eth0", "1.2.3.4", "255.0.0.0", "1.2.3.1", "", "", "", " 0.0 "},
+         "@echo off\r\nnetsh interface ip set address \"eth0\" static 1.2.3.4 255.0.0.0 1.2.3.1 "
+         "1\r\n"},
+        {"table sign in a name",
+         {"P", "表ソ接続", "", "", "", "", "", "", "1"},
+         "@echo off\r\nnetsh interface ip set address \"表ソ接続\" dhcp\r\n"
+         "netsh interface ip set dns \"表ソ接続\" dhcp\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        script_bytes.clear();
+        ASSERT_TRUE(run(c.record));
+        EXPECT_EQ(script_bytes, host::to_cp932(c.script));
+        EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+    }
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(network_script_fixture, launches_hidden_waits_without_limit_and_closes_the_handle) {
+    ASSERT_TRUE(run(static_record("", "", "")));
+    ASSERT_EQ(shell.launches.size(), 1u);
+    const auto& info = shell.launches[0];
+    EXPECT_EQ(info.cbSize, 60u);
+    EXPECT_EQ(info.fMask, 0x40u);
+    EXPECT_EQ(info.hwnd, 0x5678u);
+    EXPECT_EQ(info.lpVerb, "Open");
+    EXPECT_EQ(info.lpFile, "cmd_tmp.cmd");
+    EXPECT_FALSE(info.lpParameters || info.lpDirectory);
+    EXPECT_EQ(info.nShow, 0);
+    EXPECT_EQ(shell.waits,
+              (std::vector<std::pair<host::process_handle, std::uint32_t>>{{77, 0xFFFFFFFFu}}));
+    EXPECT_EQ(shell.closed, std::vector<host::process_handle>{77});
+}
+
+TEST_F(network_script_fixture, appends_to_a_script_a_failed_call_left_behind) {
+    shell.execute_result = 0;
+    EXPECT_FALSE(run({"H", lan, "", "", "", "", "", "", "1"}));
+    EXPECT_EQ(ui.messages.at(0),
+              (testing::shown_message{"CMD.EXEが実行できません。", 16, "エラー"}));
+    ASSERT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
+    const std::string left = read_bytes("cmd_tmp.cmd");
+
+    shell.execute_result = 1;
+    shell.wait_result = 0xFFFFFFFFu;
+    EXPECT_FALSE(run(static_record("", "", "")));
+    EXPECT_EQ(ui.messages.at(1), (testing::shown_message{"ウェイトできません。", 16, "エラー"}));
+    EXPECT_TRUE(script_bytes.starts_with(left));
+    EXPECT_GT(script_bytes.size(), left.size());
+    EXPECT_EQ(shell.closed.size(), 1u);  // released even though the wait failed
+    EXPECT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
+}
+
+TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_with_no_file) {
+    for (const char* flag : {"", "x", "1a", "--1", " "}) {
+        ui.messages.clear();
+        EXPECT_FALSE(run({"P", lan, "", "", "", "", "", "", flag})) << flag;
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].title, "エラー(13)");
+        EXPECT_EQ(ui.messages[0].style, 16);
+        EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+    }
+    EXPECT_TRUE(shell.launches.empty());
+}
+
+TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
+    const struct {
+        profile_record record;
+        const char* names;  // the field the message names
+    } cases[] = {
+        {{"P", "a\" & del /q *.* & \"", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", "%COMSPEC%", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", "lan\r\nformat c:", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", "lan 😀", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", lan, "1.2.3.4 & calc", "255.0.0.0", "1.2.3.1", "", "", "", "0"}, "IPアドレス"},
+        {{"P", lan, "1.2.3.4", "255.0.0.0", "1.2.3.1", "", "", "8.8.8.8\nrem", "0"}, "3番目のDNS"},
+    };
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        EXPECT_FALSE(run(c.record));
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].style, 16);
+        EXPECT_EQ(ui.messages[0].title, "エラー");
+        EXPECT_TRUE(ui.messages[0].text.starts_with(c.names)) << ui.messages[0].text;
+        EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+    }
+    EXPECT_TRUE(shell.launches.empty());
+    // Fields a DHCP script does not use are not held against it.
+    EXPECT_TRUE(run({"P", lan, "junk;", "", "", "", "", "", "1"}));
+}
+
+TEST_F(network_script_fixture, a_script_that_cannot_be_written_is_reported_with_its_number) {
+    std::filesystem::create_directory("cmd_tmp.cmd");
+    EXPECT_FALSE(run(static_record("", "", "")));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].title.starts_with("エラー("));
+    EXPECT_TRUE(shell.launches.empty());
+}
+
+}  // namespace
+}  // namespace norvane

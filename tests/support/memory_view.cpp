@@ -1,0 +1,179 @@
+#include "support/memory_view.h"
+
+#include <stdexcept>
+
+namespace norvane::testing {
+
+std::string memory_view::text(control_ref c) const {
+    auto found = texts.find(key(c));
+    return found == texts.end() ? std::string() : found->second;
+}
+
+void memory_view::set_text(control_ref c, const std::string& value) {
+    texts[key(c)] = value;
+}
+
+bool memory_view::enabled(control_ref c) const {
+    auto found = disabled.find(key(c));
+    return found == disabled.end() || !found->second;
+}
+
+void memory_view::set_enabled(control_ref c, bool on) {
+    disabled[key(c)] = !on;
+}
+
+int memory_view::max_length(control_ref c) const {
+    return is_address_field(c.id) ? octet_max_length : 0;
+}
+
+void memory_view::set_selection(control_ref c, int start, int length) {
+    selection_of = c;
+    selection = {start, length};
+}
+
+void memory_view::set_check_value(int value) {
+    const bool changed = value != check_;
+    check_ = value;
+    if (changed && form_ != nullptr) {
+        form_->dhcp_chk_click();
+    }
+}
+
+void memory_view::set_focus(control_ref c) {
+    if (c == focused) {
+        return;
+    }
+    if (is_address_field(focused.id) && form_ != nullptr) {
+        bool cancel = false;
+        form_->validate(focused, cancel);
+        if (cancel) {
+            return;
+        }
+    }
+    const control_ref old = focused;
+    focused = c;
+    selection_of = c;
+    selection = {static_cast<int>(text(c).size()), 0};  // a caret at the end
+    if (form_ != nullptr) {
+        form_->lost_focus(old);
+        form_->got_focus(c);
+    }
+}
+
+void memory_view::set_list_item(int i, const std::string& value) {
+    if (i == list_count()) {
+        items.push_back(value);
+    } else {
+        items.at(static_cast<size_t>(i)) = value;
+    }
+}
+
+void memory_view::remove_list_item(int i) {
+    items.erase(items.begin() + i);
+}
+
+int memory_view::list_index() const {
+    const auto current = text({control::profile_list});
+    for (int i = 0; i < list_count(); ++i) {
+        if (items[static_cast<size_t>(i)] == current) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void memory_view::set_status_text(const std::string& value) {
+    status = value;
+    status_history.push_back(value);
+}
+
+void memory_view::show_about_dialog() {
+    ++about_dialogs;
+    topmost_during_about.push_back(topmost);
+}
+
+void memory_view::unload() {
+    closed = true;
+    if (form_ != nullptr) {
+        form_->form_unload();
+    }
+}
+
+void memory_view::choose(int i) {
+    set_text({control::profile_list}, items.at(static_cast<size_t>(i)));
+    form_->profile_list_click();
+}
+
+void memory_view::type(control_ref c, const std::string& chars, bool keypad) {
+    if (!move_focus(c)) {
+        throw std::logic_error("the focus could not move to the control to type into");
+    }
+    for (char ch : chars) {
+        int code = static_cast<unsigned char>(ch);
+        form_->form_key_press(code);
+        if (code != 0) {
+            form_->key_press(focused, code);
+        }
+        std::string current = text(focused);
+        if (code == vk_back) {
+            if (!current.empty()) {
+                current.pop_back();
+            }
+        } else if (code != 0) {
+            if (selection_of == focused && selection.second > 0) {
+                current.erase(static_cast<size_t>(selection.first),
+                              static_cast<size_t>(selection.second));
+            }
+            const int limit = max_length(focused);
+            if (limit == 0 || static_cast<int>(current.size()) < limit) {
+                current += static_cast<char>(code);
+            }
+        }
+        selection = {static_cast<int>(current.size()), 0};
+        set_text(focused, current);
+        int vk = static_cast<unsigned char>(ch);
+        if (ch >= '0' && ch <= '9' && keypad) {
+            vk = vk_numpad0 + (ch - '0');
+        } else if (ch == '\b') {
+            vk = vk_back;
+        } else if (ch == '.') {
+            vk = 190;  // the full stop key
+        }
+        release_key(vk, 0);
+    }
+}
+
+void memory_view::release_key(int vk, int shift) {
+    form_->key_up(focused, vk, shift);
+}
+
+bool memory_view::click(control button) {
+    if (!move_focus({button})) {
+        return false;
+    }
+    switch (button) {
+        case control::save_bt:
+            form_->save_bt_click();
+            break;
+        case control::delete_bt:
+            form_->delete_bt_click();
+            break;
+        case control::submit_bt:
+            form_->submit_bt_click();
+            break;
+        case control::new_bt:
+            form_->new_bt_click();
+            break;
+        case control::ver_bt:
+            form_->ver_bt_click();
+            break;
+        case control::end_bt:
+            form_->end_bt_click();
+            break;
+        default:
+            throw std::logic_error("not a button");
+    }
+    return true;
+}
+
+}  // namespace norvane::testing

@@ -1,0 +1,353 @@
+// The input check and the Save, Delete and Submit commands, on a real profile.dat.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/cp932.h"
+#include "profiles/profile_store.h"
+#include "support/form_fixture.h"
+#include "support/temp_dir.h"
+
+namespace norvane {
+namespace {
+
+using testing::read_bytes;
+using testing::write_bytes;
+
+struct command_fixture : testing::form_fixture {
+    testing::temp_dir dir;
+
+    command_fixture() { state.file_system = host::create_file_system(); }
+
+    // Writes profile.dat (lines in UTF-8, stored as CP932 with CR LF) and loads the window.
+    void start_with(const std::vector<std::string>& lines) {
+        std::string bytes;
+        for (const auto& line : lines) {
+            bytes += host::to_cp932(line) + "\r\n";
+        }
+        write_bytes("profile.dat", bytes);
+        std::string error;
+        ASSERT_TRUE(load_profiles(*state.file_system, state.table, error)) << error;
+        form.form_load();
+    }
+    std::string file() const { return host::from_cp932(read_bytes("profile.dat")); }
+    void fill_static() {
+        view.set_check_value(unchecked);
+        view.set_text({control::profile_list}, "New");
+        view.set_text({control::connect_txt}, "ローカル エリア接続");
+        fill(control::ip_add_txt, "192", "168", "0", "10");
+        fill(control::net_mask_txt, "255", "255", "255", "0");
+        fill(control::gateway_txt, "192", "168", "0", "1");
+    }
+};
+
+struct incomplete_case {
+    const char* what;
+    std::function<void(command_fixture&)> change;
+    control_ref focus;
+    const char* message;  // "" when complete
+};
+
+TEST_F(command_fixture, check_input_guides_to_the_first_gap) {
+    const incomplete_case cases[] = {
+        {"no name",
+         [](auto& f) { f.view.set_text({control::profile_list}, ""); },
+         {control::profile_list},
+         "プロファイル名を入力してください。"},
+        {"no connection",
+         [](auto& f) { f.view.set_text({control::connect_txt}, ""); },
+         {control::connect_txt},
+         "有効な接続名を入力してください。"},
+        {"ip box 2",
+         [](auto& f) {
+             f.view.set_text({control::ip_add_txt, 2}, "");
+         },
+         {control::ip_add_txt, 2},
+         "ＩＰアドレスを入力してください。"},
+        {"mask box 3",
+         [](auto& f) {
+             f.view.set_text({control::net_mask_txt, 3}, "");
+         },
+         {control::net_mask_txt, 3},
+         "サブネットマスクを入力してください。"},
+        {"gateway box 0",
+         [](auto& f) {
+             f.view.set_text({control::gateway_txt, 0}, "");
+         },
+         {control::gateway_txt, 0},
+         "ディフォルトゲートウェイを入力してください。"},
+        {"dns1 half",
+         [](auto& f) { f.fill(control::dns1_txt, "8", "8", "", ""); },
+         {control::dns1_txt, 0},
+         "正しいＤＮＳアドレスを入力してください。"},
+        {"dns2 box 0 only",
+         [](auto& f) { f.fill(control::dns2_txt, "8", "", "", ""); },
+         {control::dns2_txt, 0},
+         "正しいＤＮＳアドレスを入力してください。"},
+        {"dns3 box 3 only",
+         [](auto& f) { f.fill(control::dns3_txt, "", "", "", "8"); },
+         {control::dns3_txt, 0},
+         "正しいＤＮＳアドレスを入力してください。"},
+        {"complete without dns", [](auto&) {}, {control::save_bt}, ""},
+        {"blanks count as filled",
+         [](auto& f) { f.fill(control::dns1_txt, " ", " ", " ", " "); },
+         {control::save_bt},
+         ""},
+        {"dhcp ignores the boxes",
+         [](auto& f) {
+             f.fill(control::ip_add_txt, "", "", "", "");
+             f.fill(control::dns1_txt, "1", "", "", "");
+             f.view.set_check_value(checked);
+         },
+         {control::save_bt},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.set_check_value(unchecked);
+        fill_static();
+        for (control f : {control::dns1_txt, control::dns2_txt, control::dns3_txt}) {
+            fill(f, "", "", "", "");
+        }
+        view.move_focus({control::save_bt});
+        c.change(*this);
+        ui.events.clear();
+        const bool complete = form.check_input();
+        EXPECT_EQ(complete, *c.message == '\0');
+        EXPECT_EQ(view.focused, c.focus);
+        if (!complete) {
+            EXPECT_EQ(view.status, c.message);  // not the help text of the focused box
+            EXPECT_EQ(ui.events, std::vector<std::string>{"events"});
+        }
+    }
+}
+
+TEST_F(command_fixture, save_of_a_new_name_appends_one_line_and_refreshes_the_list) {
+    start_with({"Office,ローカル エリア接続,,,,,,,1"});
+    fill_static();
+    fill(control::dns1_txt, "8", "8", "4", "4");
+    view.click(control::save_bt);
+    EXPECT_EQ(file(),
+              "Office,ローカル エリア接続,,,,,,,1\r\n"
+              "New,ローカル エリア接続,192.168.0.10,255.255.255.0,192.168.0.1,8.8.4.4,,,0\r\n");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"Office", "New"}));
+    EXPECT_EQ(view.text({control::profile_list}), "New");
+    EXPECT_EQ(view.focused, (control_ref{control::profile_list}));
+    EXPECT_EQ(view.status, "データベースを更新しました。");
+    EXPECT_TRUE(view.list_visible);
+    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");  // the fields stay
+}
+
+TEST_F(command_fixture, save_with_dhcp_stores_empty_addresses_whatever_the_boxes_hold) {
+    start_with({});
+    fill_static();
+    view.set_check_value(checked);
+    view.click(control::save_bt);
+    EXPECT_EQ(file(), "New,ローカル エリア接続,,,,,,,1\r\n");
+}
+
+TEST_F(command_fixture, overwrite_asks_first_and_cancel_changes_nothing) {
+    const std::vector<std::string> lines = {"A,c,,,,,,,1", "B,c,,,,,,,1", "New,old,,,,,,,1",
+                                            "D,c,,,,,,,1", "E,c,,,,,,,1"};
+    start_with(lines);
+    const std::string before = read_bytes("profile.dat");
+    fill_static();
+    ui.answers = {answer_cancel};
+    view.click(control::save_bt);
+    EXPECT_EQ(read_bytes("profile.dat"), before);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              (testing::shown_message{"プロファイル名が重複しています。上書きしますか？", 33,
+                                      "問い合わせ"}));
+    EXPECT_NE(view.status, "データベースを更新しました。");
+    EXPECT_EQ(state.table.profile_lines, lines);
+
+    ui.answers = {answer_ok};
+    view.click(control::save_bt);
+    EXPECT_EQ(file(),
+              "A,c,,,,,,,1\r\nB,c,,,,,,,1\r\n"
+              "New,ローカル エリア接続,192.168.0.10,255.255.255.0,192.168.0.1,,,,0\r\n"
+              "D,c,,,,,,,1\r\nE,c,,,,,,,1\r\n");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"A", "B", "New", "D", "E"}));
+}
+
+TEST_F(command_fixture, overwrite_keeps_lines_another_copy_added_since_the_load) {
+    start_with({"New,old,,,,,,,1"});
+    {
+        auto other = host::create_file_system();
+        auto stream = other->OpenTextFile("profile.dat", host::for_appending, true);
+        stream->WriteLine("Theirs,接続,,,,,,,1");
+        stream->Close();
+    }
+    fill_static();
+    view.click(control::save_bt);
+    EXPECT_EQ(file(),
+              "New,ローカル エリア接続,192.168.0.10,255.255.255.0,192.168.0.1,,,,0\r\n"
+              "Theirs,接続,,,,,,,1\r\n");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"New", "Theirs"}));
+}
+
+TEST_F(command_fixture, save_refuses_names_a_line_cannot_hold_before_writing) {
+    start_with({"A,c,,,,,,,1"});
+    const std::string before = read_bytes("profile.dat");
+    const struct {
+        control id;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {control::profile_list, "a,b", "プロファイル名に「,」（カンマ）は使用できません。"},
+        {control::connect_txt, "x,y", "接続名に「,」（カンマ）は使用できません。"},
+        {control::connect_txt, "Ethernet 😀",
+         "接続名にデータベースに保存できない文字が含まれています。"},
+        {control::profile_list, "tab\there",
+         "プロファイル名にデータベースに保存できない文字が含まれています。"},
+    };
+    for (const auto& c : cases) {
+        fill_static();
+        view.set_text({c.id}, c.text);
+        const int beeps = ui.beeps;
+        view.click(control::save_bt);
+        EXPECT_EQ(view.status, c.message);
+        EXPECT_EQ(view.focused, (control_ref{c.id}));
+        EXPECT_EQ(ui.beeps, beeps + 1);
+    }
+    EXPECT_EQ(read_bytes("profile.dat"), before);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(command_fixture, save_on_a_read_only_file_reports_that_nothing_was_updated) {
+    start_with({"A,c,,,,,,,1"});
+    std::filesystem::permissions(
+        "profile.dat", std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+    fill_static();
+    view.click(control::save_bt);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              (testing::shown_message{"データベースファイルをオープンできませんでした。\r\n"
+                                      "データベースは更新されていません。",
+                                      16, "エラー"}));
+    EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
+}
+
+TEST_F(command_fixture, incomplete_save_only_beeps) {
+    start_with({});
+    view.click(control::save_bt);
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_EQ(read_bytes("profile.dat"), "");
+}
+
+TEST_F(command_fixture, delete_of_the_second_of_three_empties_the_window) {
+    start_with({"A,c,,,,,,,1", "B,c,,,,,,,1", "C,c,,,,,,,1"});
+    view.choose(1);
+    ui.answers = {answer_yes};
+    view.click(control::delete_bt);
+    EXPECT_EQ(file(), "A,c,,,,,,,1\r\nC,c,,,,,,,1\r\n");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"A", "C"}));
+    EXPECT_EQ(view.text({control::profile_list}), "");
+    EXPECT_EQ(view.text({control::connect_txt}), "");
+    EXPECT_EQ(view.check_value(), unchecked);
+    EXPECT_EQ(view.status, "データベースを更新しました。");
+    EXPECT_EQ(ui.messages[0],
+              (testing::shown_message{"データが削除されます。続けますか？", 36, "問い合わせ"}));
+}
+
+TEST_F(command_fixture, delete_of_a_typed_name_leaves_exactly_the_reloaded_names) {
+    start_with({"A,c,,,,,,,1", "", "B,c,,,,,,,1", "A,second,,,,,,,1"});
+    view.set_text({control::profile_list}, "B");
+    view.choose(0);
+    view.set_text({control::profile_list}, "A");
+    ui.answers = {answer_yes};
+    view.click(control::delete_bt);
+    // The first A goes, and the blank line with it.
+    EXPECT_EQ(file(), "B,c,,,,,,,1\r\nA,second,,,,,,,1\r\n");
+    EXPECT_EQ(view.items, (std::vector<std::string>{"B", "A"}));
+}
+
+TEST_F(command_fixture, delete_of_the_only_profile_leaves_an_empty_file) {
+    start_with({"A,c,,,,,,,1"});
+    ui.answers = {answer_yes};
+    view.click(control::delete_bt);
+    EXPECT_TRUE(std::filesystem::exists("profile.dat"));
+    EXPECT_EQ(read_bytes("profile.dat"), "");
+    EXPECT_TRUE(view.items.empty());
+    EXPECT_TRUE(state.table.no_profiles);
+}
+
+TEST_F(command_fixture, delete_stops_early_without_touching_the_window) {
+    start_with({"A,c,,,,,,,1"});
+    const std::string before = read_bytes("profile.dat");
+    view.set_text({control::profile_list}, "");
+    view.click(control::delete_bt);  // nothing chosen
+    ui.answers = {answer_no};
+    view.set_text({control::profile_list}, "A");
+    view.click(control::delete_bt);  // answered No
+    ui.answers = {answer_yes};
+    view.set_text({control::profile_list}, "a");
+    view.click(control::delete_bt);  // not in the file
+    EXPECT_EQ(read_bytes("profile.dat"), before);
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(ui.messages[0],
+              (testing::shown_message{"削除するプロファイルが選択されていません。", 48, "エラー"}));
+    EXPECT_EQ(ui.messages[3], (testing::shown_message{
+                                  "このプロファイルはデータベースに存在しません。", 16, "エラー"}));
+    EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
+    EXPECT_EQ(view.text({control::connect_txt}), "c");
+}
+
+TEST_F(command_fixture, delete_on_a_read_only_file_shows_the_numbered_failure) {
+    start_with({"A,c,,,,,,,1"});
+    std::filesystem::permissions("profile.dat", std::filesystem::perms::owner_read);
+    ui.answers = {answer_yes};
+    view.click(control::delete_bt);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].title, "エラー(70)");
+    EXPECT_EQ(ui.messages[1].style, 16);
+    EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
+}
+
+TEST_F(command_fixture, submit_applies_what_the_window_shows) {
+    start_with({});
+    fill_static();
+    fill(control::ip_add_txt, "010", "1", "1", "1");  // taken exactly as it stands
+    fill(control::dns2_txt, "8", "8", "4", "4");
+    std::string script;
+    shell.on_execute = [&](const host::shell_execute_info&) {
+        script = host::from_cp932(read_bytes("cmd_tmp.cmd"));
+        EXPECT_EQ(view.status, "処理中です。しばらくお待ちください。");
+    };
+    view.click(control::submit_bt);
+    EXPECT_EQ(script,
+              "@echo off\r\n"
+              "netsh interface ip set address \"ローカル エリア接続\" static 010.1.1.1 "
+              "255.255.255.0 192.168.0.1 1\r\n"
+              "netsh interface ip add dns \"ローカル エリア接続\" 8.8.4.4\r\n");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0],
+              (testing::shown_message{"ネットワークの設定を変更しました。\r\n"
+                                      "設定が反映されない場合はWindowsを再起動してください。",
+                                      64, "処理終了"}));
+    EXPECT_EQ(view.status, "");
+    EXPECT_EQ(shell.launches.at(0).hwnd, view.window_handle());
+    EXPECT_EQ(read_bytes("profile.dat"), "");  // untouched
+}
+
+TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_when_incomplete) {
+    start_with({});
+    view.click(control::submit_bt);
+    EXPECT_EQ(ui.beeps, 1);
+    EXPECT_TRUE(shell.launches.empty());
+    EXPECT_EQ(std::count(view.status_history.begin(), view.status_history.end(),
+                         "処理中です。しばらくお待ちください。"),
+              0);
+
+    fill_static();
+    view.set_check_value(checked);
+    shell.execute_result = 0;
+    view.click(control::submit_bt);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "CMD.EXEが実行できません。");
+    EXPECT_EQ(view.status, "");
+}
+
+}  // namespace
+}  // namespace norvane

@@ -1,0 +1,141 @@
+// The main window's loading, the profile list, NewCreation, the DHCP box, Enter and END.
+#include <gtest/gtest.h>
+
+#include "support/form_fixture.h"
+
+namespace norvane {
+namespace {
+
+using testing::form_fixture;
+
+const std::string office =
+    "Office,ローカル エリア接続,192.168.0.10,255.255.255.0,192.168.0.1,192.168.0.1,,,0";
+const std::string home = "Home,ローカル エリア接続,,,,,,,1";
+const std::string lab = "Lab,Wired connection 1,10.0.0.5,255.0.0.0,10.0.0.1,10.0.0.2,10.0.0.3,,0";
+
+TEST_F(form_fixture, loads_without_profiles_with_every_field_empty_and_enabled) {
+    load({});
+    EXPECT_EQ(view.caption, "Norvane for Windows2000");
+    EXPECT_EQ(view.topmost, std::vector<bool>{true});
+    EXPECT_TRUE(view.items.empty());
+    EXPECT_EQ(view.text({control::connect_txt}), "");
+    EXPECT_TRUE(view.enabled({control::connect_txt}));
+    EXPECT_EQ(view.check_value(), unchecked);
+    EXPECT_TRUE(all_boxes_enabled(true));
+}
+
+TEST_F(form_fixture, loads_the_names_in_file_order_and_shows_the_first_profile) {
+    load({office, home, lab});
+    EXPECT_EQ(view.items, (std::vector<std::string>{"Office", "Home", "Lab"}));
+    EXPECT_EQ(view.text({control::profile_list}), "Office");
+    EXPECT_EQ(view.text({control::connect_txt}), "ローカル エリア接続");
+    EXPECT_FALSE(view.enabled({control::connect_txt}));
+    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");
+    EXPECT_EQ(address(control::net_mask_txt), "255|255|255|0");
+    EXPECT_EQ(address(control::dns1_txt), "192|168|0|1");
+    EXPECT_EQ(address(control::dns2_txt), "|||");
+    EXPECT_EQ(address(control::dns3_txt), "|||");
+}
+
+TEST_F(form_fixture, choosing_profiles_switches_between_static_and_dhcp) {
+    load({office, home, lab});
+    view.choose(1);  // DHCP after static: boxes emptied, then disabled
+    EXPECT_EQ(view.check_value(), checked);
+    EXPECT_TRUE(all_boxes_enabled(false));
+    EXPECT_EQ(address(control::ip_add_txt), "|||");
+
+    view.choose(2);  // static after DHCP: enabled again before they are filled
+    EXPECT_EQ(view.check_value(), unchecked);
+    EXPECT_TRUE(all_boxes_enabled(true));
+    EXPECT_EQ(view.text({control::connect_txt}), "Wired connection 1");
+    EXPECT_EQ(address(control::dns2_txt), "10|0|0|3");
+    EXPECT_EQ(address(control::dns3_txt), "|||");
+}
+
+TEST_F(form_fixture, a_choice_finds_the_first_of_two_profiles_of_the_same_name) {
+    load({office, "Office,Other,1.2.3.4,255.0.0.0,1.2.3.1,,,,0"});
+    view.choose(1);
+    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");
+}
+
+TEST_F(form_fixture, a_name_no_longer_in_the_table_changes_nothing) {
+    load({office});
+    view.set_text({control::profile_list}, "Gone");
+    view.set_text({control::ip_add_txt, 0}, "7");
+    form.profile_list_click();
+    EXPECT_EQ(box(control::ip_add_txt, 0), "7");
+}
+
+TEST_F(form_fixture, hand_edited_lines_are_shown_without_harm) {
+    load({"",                                  // blank line: no list entry
+          "Short,接続,192.168.1,255.255.0.0",  // too few fields, three-piece address
+          "Long,接続,1.2.3.4.5,255.0.0.0,1.1.1.1,,,,0,extra"});
+    EXPECT_EQ(view.items, (std::vector<std::string>{"Short", "Long"}));
+    EXPECT_EQ(view.text({control::profile_list}), "Short");
+    EXPECT_EQ(address(control::ip_add_txt), "192|168|1|");
+    EXPECT_EQ(address(control::gateway_txt), "|||");
+    EXPECT_EQ(view.check_value(), unchecked);  // a missing flag is not DHCP
+    view.choose(1);
+    EXPECT_EQ(address(control::ip_add_txt), "1|2|3|4");
+}
+
+TEST_F(form_fixture, show_profile_keeps_boxes_it_has_no_piece_for) {
+    load({});
+    fill(control::ip_add_txt, "9", "9", "9", "9");
+    profile_record record{"P", "C", "10.1.2", "", "", "", "", "", "0"};
+    form.show_profile(record);
+    EXPECT_EQ(address(control::ip_add_txt), "10|1|2|9");
+}
+
+TEST_F(form_fixture, new_creation_after_a_dhcp_profile_starts_a_fresh_static_profile) {
+    load({home, office});
+    form.new_bt_click();
+    EXPECT_EQ(view.text({control::profile_list}), "");
+    EXPECT_EQ(view.items.size(), 2u);
+    EXPECT_EQ(view.check_value(), unchecked);
+    EXPECT_TRUE(all_boxes_enabled(true));
+    EXPECT_EQ(view.text({control::connect_txt}), "ローカル エリア接続");
+    EXPECT_TRUE(view.enabled({control::connect_txt}));
+}
+
+TEST_F(form_fixture, the_dhcp_box_disables_and_enables_the_boxes_and_keeps_their_text) {
+    load({office});
+    view.set_check_value(checked);
+    EXPECT_TRUE(all_boxes_enabled(false));
+    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");
+    EXPECT_FALSE(view.enabled({control::connect_txt}));  // untouched by the box
+    view.set_check_value(unchecked);
+    EXPECT_TRUE(all_boxes_enabled(true));
+}
+
+TEST_F(form_fixture, enter_is_discarded_at_window_level_and_other_keys_pass) {
+    for (int code : {13, 48, 65, 8}) {
+        int key = code;
+        form.form_key_press(key);
+        EXPECT_EQ(key, code == 13 ? 0 : code) << code;
+    }
+    load({});
+    view.type({control::connect_txt}, "ab\r");
+    EXPECT_EQ(view.text({control::connect_txt}), "ab");
+}
+
+TEST_F(form_fixture, end_unloads_the_window_and_releases_the_file_component) {
+    state.file_system = host::create_file_system();
+    load({office});
+    view.click(control::end_bt);
+    EXPECT_TRUE(view.closed);
+    EXPECT_EQ(state.file_system, nullptr);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(form_fixture, information_lifts_topmost_around_the_about_dialog) {
+    load({});
+    form.ver_bt_click();
+    EXPECT_EQ(view.about_dialogs, 1);
+    EXPECT_EQ(view.topmost_during_about[0], (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.topmost, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(ui.events, std::vector<std::string>{"beep"});
+}
+
+}  // namespace
+}  // namespace norvane

@@ -119,6 +119,14 @@ TEST_F(store_fixture, save_creates_the_file_and_keeps_blank_lines_on_overwrite) 
     EXPECT_EQ(read_bytes("profile.dat"), "\r\nA,c,,,,,,,1\r\n\xff\xfe,raw\r\n");
 }
 
+TEST_F(store_fixture, an_append_starts_on_its_own_line_after_a_hand_edited_last_line) {
+    write_bytes("profile.dat", "A,1");
+    ASSERT_TRUE(load());
+    profile_record record{"B", "c", "", "", "", "", "", "", "1"};
+    EXPECT_EQ(save_profile(*files, table, ui, record), save_result::saved);
+    EXPECT_EQ(read_bytes("profile.dat"), "A,1\r\nB,c,,,,,,,1\r\n");
+}
+
 TEST_F(store_fixture, after_a_failed_load_save_appends_and_delete_finds_nothing) {
     write_bytes("profile.dat", "A,old\r\n");
     table.profile_lines = {"A,old"};

@@ -1,0 +1,43 @@
+# Shared by run.sh and test.sh: install what is missing, then configure and build.
+# Source it; do not run it.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Debian packages the build, the program and its tests use.
+BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev googletest libgtest-dev libgmock-dev)
+RUN_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho xdg-utils network-manager xvfb xauth)
+TEST_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho iproute2 dbus-daemon network-manager dnsmasq-base)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages: ${missing[*]} (run as root, or install them first)" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    # Package scripts must not start services (network-manager would take over the host's
+    # interfaces on a machine where it was not running before).
+    local created_policy=0
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+        chmod +x /usr/sbin/policy-rc.d
+        created_policy=1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+    [ "$created_policy" = 1 ] && rm -f /usr/sbin/policy-rc.d
+    return 0
+}
+
+# build DIR [cmake options...]
+build() {
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@"
+    cmake --build "$dir" -j"$(nproc)"
+}

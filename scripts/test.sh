@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test. NORVANE_SANITIZE=1 builds with
+# AddressSanitizer and UndefinedBehaviorSanitizer in build-asan instead.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+if [ "${NORVANE_SANITIZE:-0}" = 1 ]; then
+    dir="$ROOT/build-asan"
+    build "$dir" -DNORVANE_SANITIZE=ON
+else
+    dir="$ROOT/build"
+    build "$dir"
+fi
+cd "$dir"
+ctest --output-on-failure -j"$(nproc)"

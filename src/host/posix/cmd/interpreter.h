@@ -1,0 +1,41 @@
+// The command interpreter: runs a command script line by line as the Windows command
+// interpreter would, carrying netsh's commands out through nmcli.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/posix/cmd/process_runner.h"
+
+namespace norvane::cmd {
+
+class interpreter {
+  public:
+    // Output goes to out (echo), messages about failures to err. The prompt stands before an
+    // echoed line ("/home/user>").
+    interpreter(command_runner& runner, std::ostream& out, std::ostream& err, std::string prompt);
+
+    // Runs a script given as its code page 932 bytes. 0 when every line went well, 1 when
+    // any failed (each failure has been reported on err; the script went on after it).
+    int run_bytes(const std::string& bytes);
+
+    // The same for a script already decoded to UTF-8.
+    int run_text(const std::string& text);
+
+  private:
+    void run_line(const std::string& line);
+    void run_netsh(const std::vector<std::string>& words);
+    // Runs one nmcli call; on failure reports it and returns false.
+    bool call(const std::vector<std::string>& arguments, std::string* output);
+
+    command_runner& runner_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::string prompt_;
+    bool echo_ = true;
+    bool failed_ = false;
+    std::vector<std::string> changed_connections_;  // in the order of their first change
+};
+
+}  // namespace norvane::cmd

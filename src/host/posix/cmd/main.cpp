@@ -1,0 +1,31 @@
+// norvane-cmd: the command interpreter that runs the program's command scripts on this host.
+// Usage: norvane-cmd SCRIPT
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <system_error>
+
+#include "host/posix/cmd/interpreter.h"
+#include "host/posix/cmd/process_runner.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "使い方: norvane-cmd スクリプト\n";
+        return 1;
+    }
+    std::ifstream file(argv[1], std::ios::binary);
+    if (!file) {
+        std::cerr << "'" << argv[1]
+                  << "' は、内部コマンドまたは外部コマンド、"
+                     "操作可能なプログラムまたはバッチ ファイルとして認識されていません。\n";
+        return 1;
+    }
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+
+    std::error_code error;
+    const std::string prompt = std::filesystem::current_path(error).string() + ">";
+    auto runner = norvane::cmd::create_process_runner();
+    norvane::cmd::interpreter interpreter(*runner, std::cout, std::cerr, prompt);
+    return interpreter.run_bytes(bytes);
+}

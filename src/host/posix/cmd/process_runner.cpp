@@ -1,0 +1,138 @@
+// Running programs for the command interpreter: posix_spawnp with two pipes.
+#include "host/posix/cmd/process_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace norvane::cmd {
+namespace {
+
+class pipe_pair {
+  public:
+    pipe_pair() {
+        if (pipe2(fds_, O_CLOEXEC) != 0) {
+            fds_[0] = fds_[1] = -1;
+        }
+    }
+    ~pipe_pair() {
+        close_read();
+        close_write();
+    }
+    pipe_pair(const pipe_pair&) = delete;
+    pipe_pair& operator=(const pipe_pair&) = delete;
+
+    bool ok() const { return fds_[0] >= 0; }
+    int read_end() const { return fds_[0]; }
+    int write_end() const { return fds_[1]; }
+    void close_read() { close_fd(fds_[0]); }
+    void close_write() { close_fd(fds_[1]); }
+
+  private:
+    static void close_fd(int& fd) {
+        if (fd >= 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    int fds_[2];
+};
+
+class process_runner : public command_runner {
+  public:
+    process_result run(const std::vector<std::string>& arguments) override {
+        process_result result;
+        if (arguments.empty()) {
+            result.start_error = EINVAL;
+            return result;
+        }
+        pipe_pair out;
+        pipe_pair err;
+        if (!out.ok() || !err.ok()) {
+            result.start_error = errno;
+            return result;
+        }
+
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out.write_end(), 1);
+        posix_spawn_file_actions_adddup2(&actions, err.write_end(), 2);
+        pid_t pid = 0;
+        const int spawn_error =
+            posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        out.close_write();
+        err.close_write();
+        if (spawn_error != 0) {
+            result.start_error = spawn_error;
+            return result;
+        }
+        result.started = true;
+
+        collect(out, err, result);
+
+        int status = 0;
+        pid_t waited = 0;
+        do {
+            waited = waitpid(pid, &status, 0);
+        } while (waited < 0 && errno == EINTR);
+        if (waited == pid) {
+            if (WIFEXITED(status)) {
+                result.exit_status = WEXITSTATUS(status);
+            } else if (WIFSIGNALED(status)) {
+                result.exit_status = 128 + WTERMSIG(status);
+            }
+        }
+        return result;
+    }
+
+  private:
+    // Reads both pipes until the program has closed them.
+    static void collect(pipe_pair& out, pipe_pair& err, process_result& result) {
+        pollfd fds[2] = {{out.read_end(), POLLIN, 0}, {err.read_end(), POLLIN, 0}};
+        std::string* targets[2] = {&result.output, &result.errors};
+        int open_pipes = 2;
+        char buffer[4096];
+        while (open_pipes > 0) {
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                break;
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0) {
+                    continue;
+                }
+                const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    targets[i]->append(buffer, static_cast<std::size_t>(n));
+                } else if (n == 0 || errno != EINTR) {
+                    fds[i].fd = -1;  // poll skips negative descriptors
+                    --open_pipes;
+                }
+            }
+        }
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<command_runner> create_process_runner() {
+    return std::make_unique<process_runner>();
+}
+
+}  // namespace norvane::cmd

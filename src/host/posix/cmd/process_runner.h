@@ -1,0 +1,31 @@
+// Running a program with an argument array (never through a shell) and collecting what it
+// writes.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace norvane::cmd {
+
+struct process_result {
+    bool started = false;
+    int start_error = 0;   // errno when the program could not be started
+    int exit_status = -1;  // the exit status, or 128 + the signal that ended it
+    std::string output;    // what it wrote to stdout
+    std::string errors;    // what it wrote to stderr
+
+    bool succeeded() const { return started && exit_status == 0; }
+};
+
+class command_runner {
+  public:
+    virtual ~command_runner() = default;
+    // Runs arguments[0] (looked up in PATH) with the arguments, stdin from /dev/null, and
+    // waits for its end.
+    virtual process_result run(const std::vector<std::string>& arguments) = 0;
+};
+
+std::unique_ptr<command_runner> create_process_runner();
+
+}  // namespace norvane::cmd

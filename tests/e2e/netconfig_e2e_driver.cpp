@@ -1,0 +1,106 @@
+// Applies a profile through the program's own code: run_network_script with the real file
+// component and shell, so the script goes through norvane-cmd (found beside this program)
+// and nmcli to NetworkManager. Run by nm_sandbox.sh inside the client network namespace.
+//
+// Usage: netconfig_e2e_driver static|dhcp
+//   static  192.0.2.10 / 255.255.255.0, gateway 192.0.2.1, DNS 192.0.2.53, .54, .55
+//   dhcp    address and DNS from DHCP; the script file already holds the block of a static
+//           profile (192.0.2.20), as a failed earlier call leaves it, so the DHCP block
+//           follows it in the same script
+// Exit status 0 when the profile was applied without a message box and the script is gone.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "host/host.h"
+#include "netconfig/network_script.h"
+#include "profiles/profile_record.h"
+#include "ui/main_window/ui_services.h"
+
+namespace {
+
+// Message boxes go to stderr and are answered with OK.
+class stderr_ui : public norvane::ui_services {
+  public:
+    int message_box(const std::string& text, int style, const std::string& title) override {
+        std::cerr << "[" << title << " (" << style << ")] " << text << "\n";
+        ++shown;
+        return norvane::answer_ok;
+    }
+    void beep() override {}
+    void process_pending_events() override {}
+
+    int shown = 0;
+};
+
+norvane::profile_record static_profile(const std::string& address) {
+    return {"e2e static",    "ローカル エリア接続", address,
+            "255.255.255.0", "192.0.2.1",           "192.0.2.53",
+            "192.0.2.54",    "192.0.2.55",          "0"};
+}
+
+norvane::profile_record dhcp_profile() {
+    return {"e2e dhcp", "ローカル エリア接続", "", "", "", "", "", "", "1"};
+}
+
+int apply(const std::string& mode) {
+    auto files = norvane::host::create_file_system();
+    auto shell = norvane::host::create_shell();
+    stderr_ui ui;
+    norvane::profile_record profile;
+    if (mode == "static") {
+        profile = static_profile("192.0.2.10");
+    } else if (mode == "dhcp") {
+        profile = dhcp_profile();
+        auto leftover =
+            files->OpenTextFile(norvane::script_file_name, norvane::host::for_writing, true);
+        for (const std::string& line : norvane::build_script_lines(static_profile("192.0.2.20"))) {
+            if (!line.empty()) {
+                leftover->WriteLine(line);
+            }
+        }
+        leftover->Close();
+    } else {
+        std::cerr << "usage: netconfig_e2e_driver static|dhcp\n";
+        return 2;
+    }
+
+    const bool applied = norvane::run_network_script(profile, 0, *files, *shell, ui);
+    if (!applied || ui.shown != 0) {
+        std::cerr << "run_network_script failed\n";
+        return 1;
+    }
+    if (std::filesystem::exists(norvane::script_file_name)) {
+        std::cerr << norvane::script_file_name << " was not deleted\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: netconfig_e2e_driver static|dhcp\n";
+        return 2;
+    }
+    // The script is written to the current directory: make that a fresh one.
+    std::string pattern = (std::filesystem::temp_directory_path() / "norvane-e2e-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr || chdir(pattern.c_str()) != 0) {
+        std::cerr << "cannot make a temporary directory\n";
+        return 1;
+    }
+    int status = 1;
+    try {
+        status = apply(argv[1]);
+    } catch (const std::exception& failure) {
+        std::cerr << "failure: " << failure.what() << "\n";
+    }
+    std::error_code ignored;
+    std::filesystem::current_path("/", ignored);
+    std::filesystem::remove_all(pattern, ignored);
+    return status;
+}

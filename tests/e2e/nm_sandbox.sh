@@ -1,0 +1,352 @@
+#!/bin/bash
+# End-to-end test of applying a profile on a real NetworkManager.
+#
+# Usage: nm_sandbox.sh DRIVER WORKDIR
+#   DRIVER   the driver program; it is run as "DRIVER static" and "DRIVER dhcp" inside the
+#            client namespace and applies a profile through the program's own code
+#   WORKDIR  this test's state (logs, configuration, recorded PIDs), made afresh by each run
+#
+# The whole network lives in two private network namespaces joined by one veth pair:
+#   norvane-e2e-cli  "the PC": the interface under test, a private system bus, NetworkManager
+#   norvane-e2e-srv  "the LAN": the gateway address 192.0.2.1 and dnsmasq as DHCP server
+# NetworkManager runs in its own mount namespace where /run and /var/lib/NetworkManager come
+# from WORKDIR, /etc is an overlay whose changes land in WORKDIR, and /sys is read-only (with
+# /sys writable NetworkManager waits for udev, and there is no udevd here). Nothing is
+# configured in the host's network namespace, /etc, /run or /var/lib.
+#
+# Exit status: 0 all checks passed, 1 a check failed, 77 skipped (not root, or
+# NetworkManager, dnsmasq or dbus-daemon not installed).
+# shellcheck disable=SC2317  # functions run by trap and by check
+set -u
+
+NS_CLI=norvane-e2e-cli
+NS_SRV=norvane-e2e-srv
+IF_CLI=nve2e0
+IF_SRV=nve2e1
+SRV_IP=192.0.2.1
+CON="ローカル エリア接続"
+LOCK=/run/lock/norvane-e2e.lock
+# Everything this test may start; cleanup kills nothing else.
+OUR_COMMS='^(dbus-daemon|NetworkManager|dnsmasq|nmcli|norvane-cmd|netconfig_e2e_d.*|ip|unshare|sh)$'
+
+log() { printf '[nm_sandbox] %s\n' "$*" >&2; }
+
+# True while process $1 exists and is not a zombie (an orphan's parent may reap it late).
+alive() {
+    local stat
+    read -r stat 2>/dev/null <"/proc/$1/stat" || return 1
+    stat=${stat##*) }
+    [ "${stat:0:1}" != Z ]
+}
+
+# kill_recorded FILE COMM-REGEX: ends the process whose PID FILE records, if it still is the
+# program it was (a PID may have been reused since), SIGTERM then SIGKILL after 5 s.
+kill_recorded() {
+    local file=$1 want=$2 pid
+    [ -s "$file" ] || return 0
+    pid=$(<"$file")
+    if [[ "$pid" =~ ^[0-9]+$ ]] && grep -Eq "$want" "/proc/$pid/comm" 2>/dev/null; then
+        kill "$pid" 2>/dev/null
+        for _ in $(seq 50); do
+            alive "$pid" || break
+            sleep 0.1
+        done
+        alive "$pid" && kill -9 "$pid" 2>/dev/null
+    fi
+    rm -f "$file"
+}
+
+our_namespaces() { ip netns list 2>/dev/null | awk '{print $1}' | grep '^norvane-e2e-'; }
+
+# Ends everything a run with state in directory $1 left behind, and every namespace of ours.
+# Safe to call any number of times, also for a run that was killed.
+cleanup_state() {
+    local dir=$1 ns pid
+    kill_recorded "$dir/driver.pid" '^netconfig_e2e_d'
+    kill_recorded "$dir/dnsmasq.pid" '^dnsmasq$'
+    kill_recorded "$dir/nm.pid" '^NetworkManager$'
+    kill_recorded "$dir/dbus.pid" '^dbus-daemon$'
+    # A run killed while it started one of the daemons may have left a process that never
+    # made it into a PID file; the namespace it lives in is ours, and so is it.
+    for ns in $(our_namespaces); do
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do
+            grep -Eq "$OUR_COMMS" "/proc/$pid/comm" 2>/dev/null && kill -9 "$pid" 2>/dev/null
+        done
+        ip netns del "$ns" 2>/dev/null
+    done
+}
+
+# The start time of process $1 (field 22 of its stat), "" when there is no such process.
+start_time() {
+    local stat fields
+    read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
+    read -r -a fields <<<"${stat##*) }"  # the fields after the command's name, from the 3rd
+    echo "${fields[19]}"
+}
+
+# --watch PID STARTTIME DIR: runs detached from the test; when the test process is gone
+# (killed so hard that its own EXIT trap could not run), cleans up after it. It waits on a
+# FIFO nobody writes to rather than with sleep, so that it leaves no child when it is ended.
+if [ "${1:-}" = --watch ]; then
+    watched=$2 started=$3 dir=$4
+    trap '' INT HUP
+    rm -f "$dir/watch.fifo"
+    mkfifo "$dir/watch.fifo" && exec 8<>"$dir/watch.fifo"
+    while alive "$watched" && [ "$(start_time "$watched")" = "$started" ]; do
+        read -r -t 0.5 -u 8 _
+    done
+    exec 9>"$LOCK"
+    flock -w 30 9
+    cleanup_state "$dir"
+    exit 0
+fi
+
+# Ends the watchdog whose PID FILE records (checking it is one), without waiting.
+end_watchdog() {
+    local pid
+    [ -s "$1" ] || return 0
+    pid=$(cat "$1")
+    if [[ "$pid" =~ ^[0-9]+$ ]] && tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" |
+        grep -q 'nm_sandbox\.sh --watch '; then
+        kill "$pid" 2>/dev/null
+    fi
+    rm -f "$1"
+}
+
+DRIVER=${1:?usage: nm_sandbox.sh DRIVER WORKDIR}
+W=${2:?usage: nm_sandbox.sh DRIVER WORKDIR}
+DRIVER=$(realpath "$DRIVER")
+
+if [ "$(id -u)" -ne 0 ]; then
+    log "skipped: needs root (network namespaces, mounts)"
+    exit 77
+fi
+for tool in ip NetworkManager nmcli dnsmasq dbus-daemon unshare ss flock; do
+    if ! command -v "$tool" >/dev/null; then
+        log "skipped: $tool is not installed"
+        exit 77
+    fi
+done
+
+# One run at a time: the namespace names are fixed, and a namespace of ours that exists
+# while we hold the lock is a leftover.
+mkdir -p "$(dirname "$LOCK")"
+exec 9>"$LOCK"
+flock 9
+
+mkdir -p "$W"
+W=$(realpath "$W")
+cleanup_state "$W"
+end_watchdog "$W/watch.pid"
+
+finish() {
+    local rc=$?
+    trap - EXIT INT TERM HUP
+    cleanup_state "$W"
+    end_watchdog "$W/watch.pid"
+    if [ -n "$(our_namespaces)" ]; then
+        log "FAIL: a namespace was left: $(our_namespaces | tr '\n' ' ')"
+        rc=1
+    fi
+    exit "$rc"
+}
+trap finish EXIT
+trap 'exit 1' INT TERM HUP
+
+# The watchdog: started twice forked and in its own session, so that whatever ends this
+# script (and its process tree) does not end the watchdog with it.
+(setsid bash "$0" --watch $$ "$(start_time $$)" "$W" 9>&- </dev/null \
+    >/dev/null 2>&1 & echo $! >"$W/watch.pid")
+
+rm -rf "$W"/{run,varlib,confd-empty,etc-upper,etc-work,system-connections}
+mkdir -p "$W"/{run,varlib,confd-empty,etc-upper,etc-work,system-connections}
+chmod 700 "$W/system-connections"
+BUS=$W/system_bus_socket
+rm -f "$BUS" "$W/dnsmasq.leases"
+export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$BUS
+unset NORVANE_CMD  # the driver finds the interpreter beside itself, as the program does
+
+FAILS=0
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        log "PASS: $what"
+    else
+        log "FAIL: $what"
+        FAILS=$((FAILS + 1))
+    fi
+}
+fail_check() {
+    log "FAIL: $1"
+    FAILS=$((FAILS + 1))
+}
+wait_for() {  # wait_for SECONDS COMMAND...: polls every 0.1 s
+    local tries=$(($1 * 10))
+    shift
+    while ! "$@" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+die() {
+    log "FAIL: $*"
+    exit 1
+}
+
+# ---- the two namespaces and the wire between them
+ip netns add "$NS_CLI" || die "cannot create network namespace $NS_CLI"
+ip netns add "$NS_SRV" || die "cannot create network namespace $NS_SRV"
+ip -n "$NS_CLI" link set lo up
+ip -n "$NS_SRV" link set lo up
+ip -n "$NS_CLI" link add "$IF_CLI" type veth peer name "$IF_SRV" netns "$NS_SRV" ||
+    die "cannot create the veth pair"
+ip -n "$NS_SRV" addr add "$SRV_IP/24" dev "$IF_SRV"
+ip -n "$NS_SRV" link set "$IF_SRV" up
+
+# ---- a private system bus that activates nothing (no <servicedir>)
+cat >"$W/dbus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$BUS</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus"
+           send_interface="org.freedesktop.DBus.Introspectable"/>
+    <allow send_destination="org.freedesktop.DBus"
+           send_interface="org.freedesktop.DBus.Properties"/>
+  </policy>
+  <includedir>/usr/share/dbus-1/system.d</includedir>
+</busconfig>
+CONF
+ip netns exec "$NS_CLI" dbus-daemon --config-file="$W/dbus.conf" --nofork --nopidfile \
+    9>&- </dev/null >"$W/dbus.log" 2>&1 &
+echo $! >"$W/dbus.pid"
+wait_for 10 test -S "$BUS" || die "the private system bus did not start: $(cat "$W/dbus.log")"
+
+# ---- NetworkManager: keyfile profiles in WORKDIR, only our veth managed, no automatic
+# profiles, no connectivity checks, never the hostname (the UTS namespace is the host's)
+cat >"$W/NetworkManager.conf" <<CONF
+[main]
+plugins=keyfile
+dhcp=internal
+dns=default
+rc-manager=file
+systemd-resolved=false
+auth-polkit=false
+no-auto-default=*
+hostname-mode=none
+
+[keyfile]
+path=$W/system-connections
+unmanaged-devices=except:interface-name:$IF_CLI
+
+[connectivity]
+enabled=false
+CONF
+# shellcheck disable=SC2016  # expanded by the inner shell
+ip netns exec "$NS_CLI" unshare --mount --propagation private sh -c '
+    W=$1
+    mount -n --bind "$W/run" /run &&
+    mount -n --bind "$W/varlib" /var/lib/NetworkManager &&
+    mount -n -t overlay norvane-e2e-etc \
+        -o "lowerdir=/etc,upperdir=$W/etc-upper,workdir=$W/etc-work" /etc &&
+    mount -n -o remount,bind,ro /sys &&
+    exec NetworkManager --debug --config="$W/NetworkManager.conf" \
+        --config-dir="$W/confd-empty" --system-config-dir="$W/confd-empty" \
+        --state-file="$W/varlib/NetworkManager.state" \
+        --intern-config="$W/varlib/NetworkManager-intern.conf" \
+        --pid-file="$W/run/nm-own.pid"' sh "$W" 9>&- </dev/null >"$W/nm.log" 2>&1 &
+echo $! >"$W/nm.pid"
+wait_for 30 sh -c "nmcli -t -f DEVICE,STATE device | grep -qx '$IF_CLI:disconnected'" ||
+    die "NetworkManager did not take $IF_CLI over: $(tail -20 "$W/nm.log")"
+
+# ---- the DHCP server on the far end (pool .100-.150; it names itself router and DNS)
+ip netns exec "$NS_SRV" dnsmasq --conf-file=/dev/null --keep-in-foreground --port=0 \
+    --interface="$IF_SRV" --bind-interfaces --except-interface=lo \
+    --dhcp-range=192.0.2.100,192.0.2.150,255.255.255.0,1h \
+    --dhcp-option=option:router,$SRV_IP --dhcp-option=option:dns-server,$SRV_IP,192.0.2.2 \
+    --dhcp-leasefile="$W/dnsmasq.leases" --log-dhcp --log-facility=- --no-resolv --no-hosts \
+    --dhcp-authoritative --no-ping --pid-file="$W/dnsmasq.own.pid" \
+    9>&- </dev/null >"$W/dnsmasq.log" 2>&1 &
+echo $! >"$W/dnsmasq.pid"
+wait_for 10 sh -c "ip netns exec $NS_SRV ss -lun | grep -q ':67 '" ||
+    die "dnsmasq did not start: $(cat "$W/dnsmasq.log")"
+
+# ---- the user's connection, as it exists on a PC before the program is used
+nmcli connection add type ethernet ifname "$IF_CLI" con-name "$CON" autoconnect no \
+    ipv4.method auto ipv6.method disabled >/dev/null || die "cannot add the connection"
+nmcli connection up id "$CON" >/dev/null || die "cannot bring the connection up"
+
+addresses() {  # address/prefix and whether it is static or a lease (ip's flag "dynamic")
+    ip -n "$NS_CLI" -4 -o addr show dev "$IF_CLI" |
+        awk '{print $4, (/ dynamic / ? "dynamic" : "static")}'
+}
+default_routes() { ip -n "$NS_CLI" -4 route show default; }
+subnet_routes() { ip -n "$NS_CLI" -4 route show 192.0.2.0/24; }
+con_dns() { nmcli -g ipv4.dns connection show id "$CON"; }
+dev_dns() { nmcli -g IP4.DNS device show "$IF_CLI" | tr '\n' ' ' | sed 's/ | / /g; s/ $//'; }
+is() { [ "$1" = "$2" ]; }
+# one_line TEXT REGEX: TEXT is a single line and matches REGEX.
+one_line() { [ "$(printf '%s\n' "$1" | wc -l)" -eq 1 ] && [[ "$1" =~ $2 ]]; }
+show_state() {
+    log "addresses: $(addresses | tr '\n' ' ')"
+    ip -n "$NS_CLI" -4 route show | sed 's/^/[nm_sandbox] route: /' >&2
+    log "ipv4.dns: [$(con_dns)]  IP4.DNS: [$(dev_dns)]"
+}
+run_driver() {  # in the background, so that a signal to this script is handled at once
+    local status
+    log "driver: $1"
+    ip netns exec "$NS_CLI" "$DRIVER" "$1" 9>&- &
+    echo $! >"$W/driver.pid"
+    wait $!
+    status=$?
+    rm -f "$W/driver.pid"
+    return "$status"
+}
+
+# ================= a static profile with three DNS servers =================
+run_driver static || fail_check "the driver applied the static profile"
+show_state
+check "exactly one address, 192.0.2.10/24" is "$(addresses)" "192.0.2.10/24 static"
+check "one default route, via 192.0.2.1 with metric 1" \
+    one_line "$(default_routes)" "^default via 192\.0\.2\.1 dev $IF_CLI proto static metric 1 *$"
+check "the subnet route keeps its own metric" \
+    one_line "$(subnet_routes)" "^192\.0\.2\.0/24 dev $IF_CLI .* metric (0|[02-9]|[1-9][0-9]+) *$"
+check "connection DNS 192.0.2.53, .54, .55 in order" \
+    is "$(con_dns)" 192.0.2.53,192.0.2.54,192.0.2.55
+check "device DNS 192.0.2.53, .54, .55 in order" \
+    is "$(dev_dns)" "192.0.2.53 192.0.2.54 192.0.2.55"
+
+# ================= a DHCP profile (after the block a failed earlier call left) =============
+run_driver dhcp || fail_check "the driver applied the DHCP profile"
+show_state
+leased=$(addresses)
+check "exactly one address, leased from the pool" \
+    one_line "$leased" '^192\.0\.2\.(1[0-4][0-9]|150)/24 dynamic$'
+check "the lease is in dnsmasq's lease file" grep -q " ${leased%%/*} " "$W/dnsmasq.leases"
+check "one default route, from DHCP via 192.0.2.1" \
+    one_line "$(default_routes)" "^default via 192\.0\.2\.1 dev $IF_CLI proto dhcp "
+check "connection DNS list empty" is "$(con_dns)" ""
+check "device DNS from DHCP" is "$(dev_dns)" "192.0.2.1 192.0.2.2"
+
+if [ "$FAILS" -ne 0 ]; then
+    log "$FAILS check(s) failed; NetworkManager's warnings:"
+    grep -E '<(warn|error)>' "$W/nm.log" | tail -20 >&2
+    exit 1
+fi
+log "all checks passed"
+exit 0

@@ -11,8 +11,8 @@ constexpr const char* support_address = "support@norvane.example";
 constexpr const char* description =
     "Copyright (C) 2026 The Norvane Project\n"
     "このソフトウェアはフリーウェアです。\n"
-    "ご利用はお客様ご自身の責任でお願いいたします。\n"
-    "ご意見・ご要望はサポート窓口までお寄せください。";
+    "ご利用は自己責任でお願いします。\n"
+    "ご意見はサポート窓口までどうぞ。";
 }  // namespace
 
 std::string make_version_text(int major, int minor, int revision) {

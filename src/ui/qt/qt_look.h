@@ -1,0 +1,33 @@
+// The look shared by the program's Qt windows: twip measures, the Japanese fonts with their
+// stand-ins, and the program's icon.
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QPixmap>
+#include <QRect>
+
+namespace norvane::qt {
+
+// Form measures are in twips; 15 twips make one pixel at 96 dots per inch.
+constexpr int twips_per_pixel = 15;
+constexpr int px(int twips) {
+    return twips / twips_per_pixel;
+}
+constexpr QRect twips_rect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// MS Gothic, or IPA Gothic where it is not installed. Sizes are in points at 96 dots per inch.
+QFont gothic_font(double points, bool bold = false);
+// ＭＳ 明朝, or IPA Mincho.
+QFont mincho_font(double points, bool bold = false);
+// The About dialog's display face HGP創英角ﾎﾟｯﾌﾟ体, or IPA P Gothic.
+QFont display_font(double points, bool bold = false);
+
+// The program's icon, a network plug, drawn at the given size in pixels (32 or 16).
+QPixmap program_icon_pixmap(int size);
+// The same image at 32 × 32 and 16 × 16.
+QIcon program_icon();
+
+}  // namespace norvane::qt

@@ -237,6 +237,10 @@ void qt_main_window::build_controls() {
     profile_list_->setInsertPolicy(QComboBox::NoInsert);
     profile_list_->setCompleter(nullptr);  // the typed text stays as typed
     profile_list_->lineEdit()->setAcceptDrops(false);
+    // Leaving the edit text would otherwise count as choosing the entry it happens to name;
+    // only a pick from the list is a choice.
+    QObject::disconnect(profile_list_->lineEdit(), &QLineEdit::editingFinished, profile_list_,
+                        nullptr);
     // The wheel turns the entries only of the focused list, and never gives it the focus.
     profile_list_->setFocusPolicy(Qt::StrongFocus);
     profile_list_->setToolTip(QStringLiteral("プロファイル名を選択します。"));

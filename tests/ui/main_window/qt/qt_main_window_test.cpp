@@ -99,6 +99,17 @@ TEST_F(qt_main_window_test, opens_on_the_first_profile_with_the_focus_in_the_lis
     EXPECT_EQ(window->status_text(), "プロファイル名");
 }
 
+TEST_F(qt_main_window_test, leaving_a_typed_name_of_another_profile_is_no_choice) {
+    ASSERT_NO_FATAL_FAILURE(open(two_profiles));
+    type("x");                                    // the user edits the name...
+    list()->setEditText(QStringLiteral("会社"));  // ...into the name of another profile
+    press(Qt::Key_Tab);
+    EXPECT_NE(focus_name(), "profile_list");
+    EXPECT_EQ(list()->currentText(), "会社");
+    EXPECT_FALSE(qobject_cast<QCheckBox*>(widget(control::dhcp_chk))->isChecked());
+    EXPECT_EQ(box(control::ip_add_txt, 3)->text(), "10");  // still the profile shown before
+}
+
 TEST_F(qt_main_window_test, tab_walks_the_controls_in_their_order) {
     ASSERT_NO_FATAL_FAILURE(open({}));  // no profile: every input is enabled
     QStringList expected = {"profile_list", "connect_txt"};

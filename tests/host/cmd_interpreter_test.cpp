@@ -1,9 +1,13 @@
-// The command interpreter: reading script lines, netsh commands, their nmcli calls, and a
-// whole script run against a recording nmcli.
+// The command interpreter: reading script lines, netsh commands, and whole scripts run against
+// a recording nmcli.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <sstream>
+#include <tuple>
 
+#include "host/cp932.h"
 #include "host/posix/cmd/cmd_line.h"
 #include "host/posix/cmd/interpreter.h"
 #include "host/posix/cmd/netsh_command.h"
@@ -12,134 +16,61 @@
 namespace norvane::cmd {
 namespace {
 
-const std::string lan = "ローカル エリア接続";
-// "ローカル エリア接続" and "表示 ソフト" in code page 932; the second has 0x5C trail bytes.
-const std::string lan_cp932 =
-    "\x83\x8d\x81\x5b\x83\x4a\x83\x8b \x83\x47\x83\x8a\x83\x41\x90\xda\x91\xb1";
-const std::string trail_5c_cp932 = "\x95\x5c\x8e\xa6 \x83\x5c\x83\x74\x83\x67";
-
 TEST(cmd_line, words_follow_the_command_line_quoting) {
-    struct row {
-        std::string line;
-        std::vector<std::string> words;
-        bool has_operator;
-    };
-    const std::vector<row> rows = {
-        {"netsh interface  ip", {"netsh", "interface", "ip"}, false},
-        {"set dns \"" + lan + "\" static", {"set", "dns", lan, "static"}, false},
-        {"name=\"" + lan + "\" x", {"name=" + lan, "x"}, false},
-        {"\"\" a\"b c\"d", {"", "ab cd"}, false},
+    const std::vector<std::tuple<std::string, argument_list, bool>> rows = {
+        {"set  dns \"ローカル エリア接続\"  \"\" a\"b c\"d",
+         {"set", "dns", "ローカル エリア接続", "", "ab cd"},
+         false},
         {"a \"x & y\" ^& b", {"a", "x & y", "&", "b"}, false},
         {"dir > out", {"dir", ">", "out"}, true},
     };
-    for (const row& r : rows) {
-        bool has_operator = false;
-        EXPECT_EQ(split_words(r.line, has_operator), r.words) << r.line;
-        EXPECT_EQ(has_operator, r.has_operator) << r.line;
+    for (const auto& [line, words, has_operator] : rows) {
+        bool found_operator = false;
+        EXPECT_EQ(split_words(line, found_operator), words) << line;
+        EXPECT_EQ(found_operator, has_operator) << line;
     }
-    EXPECT_EQ(split_lines("a\r\nb\n\r\nc"), (std::vector<std::string>{"a", "b", "", "c"}));
+    EXPECT_EQ(split_lines("a\r\nb\n\r\nc"), (argument_list{"a", "b", "", "c"}));
 }
 
 TEST(cmd_line, each_line_is_read_as_the_command_interpreter_reads_it) {
-    struct row {
-        std::string line;
-        line_kind kind;
-        bool quiet;
-        std::string text_or_name;
+    // The line, its kind, and its echo text or unknown command's name.
+    const std::vector<std::tuple<std::string, line_kind, std::string>> rows = {
+        {"  ECHO ON ", line_kind::echo_on, ""},
+        {"echo", line_kind::echo_state, ""},
+        {"echo.", line_kind::echo_text, ""},
+        {"echo 設定 中", line_kind::echo_text, "設定 中"},
+        {"", line_kind::nothing, ""},
+        {"rem netsh interface ip set dns x dhcp", line_kind::nothing, ""},
+        {":: comment", line_kind::nothing, ""},
+        {"NetSh interface ip set dns x dhcp", line_kind::netsh, ""},
+        {"remark", line_kind::unknown, "remark"},
+        {"netsh a | more", line_kind::unsupported, ""},
     };
-    const std::vector<row> rows = {
-        {"@echo off", line_kind::echo_off, true, ""},
-        {"  ECHO ON ", line_kind::echo_on, false, ""},
-        {"echo", line_kind::echo_state, false, ""},
-        {"echo.", line_kind::echo_text, false, ""},
-        {"echo 設定 中", line_kind::echo_text, false, "設定 中"},
-        {"", line_kind::nothing, false, ""},
-        {"rem netsh interface ip set dns x dhcp", line_kind::nothing, false, ""},
-        {":: comment", line_kind::nothing, false, ""},
-        {"NetSh interface ip set dns x dhcp", line_kind::netsh, false, ""},
-        {"remark", line_kind::unknown, false, "remark"},
-        {"xyz \"a b\"", line_kind::unknown, false, "xyz"},
-        {"netsh a | more", line_kind::unsupported, false, ""},
-    };
-    for (const row& r : rows) {
-        const script_line parsed = parse_line(r.line);
-        EXPECT_EQ(parsed.kind, r.kind) << r.line;
-        EXPECT_EQ(parsed.quiet, r.quiet) << r.line;
-        EXPECT_EQ(parsed.kind == line_kind::unknown ? parsed.name : parsed.text, r.text_or_name)
-            << r.line;
+    for (const auto& [line, kind, text_or_name] : rows) {
+        const script_line parsed = parse_line(line);
+        EXPECT_EQ(parsed.kind, kind) << line;
+        EXPECT_EQ(parsed.kind == line_kind::unknown ? parsed.name : parsed.text, text_or_name)
+            << line;
     }
 }
 
 TEST(netsh, masks_become_prefix_lengths_and_holes_are_refused) {
-    const std::vector<std::pair<std::string, std::optional<int>>> rows = {
-        {"255.255.255.0", 24},
-        {"255.255.255.255", 32},
-        {"0.0.0.0", 0},
-        {"255.255.254.0", 23},
-        {"128.0.0.0", 1},
-        {"255.0.255.0", std::nullopt},
-        {"255.255.255.1", std::nullopt},
-        {"255.255.255", std::nullopt},
-        {"256.0.0.0", std::nullopt},
-        {"255.255.255.0.", std::nullopt},
-    };
-    for (const auto& [mask, prefix] : rows) {
+    const std::pair<const char*, int> masks[] = {{"255.255.255.0", 24},
+                                                 {"255.255.255.255", 32},
+                                                 {"0.0.0.0", 0},
+                                                 {"255.255.254.0", 23},
+                                                 {"128.0.0.0", 1}};
+    for (const auto& [mask, prefix] : masks) {
         EXPECT_EQ(prefix_length_of(mask), prefix) << mask;
     }
-}
-
-// netsh words and the nmcli modify call they give, with the connection's routes before it.
-TEST(netsh, commands_become_exact_nmcli_calls) {
-    struct row {
-        std::string line;
-        std::string routes;
-        argument_list call;
-    };
-    const argument_list modify = {"nmcli", "connection", "modify", "id", lan};
-    auto with = [&](argument_list rest) {
-        argument_list call = modify;
-        call.insert(call.end(), rest.begin(), rest.end());
-        return call;
-    };
-    const std::vector<row> rows = {
-        {"interface ip set address \"" + lan + "\" static 192.0.2.10 255.255.255.0 192.0.2.1 1", "",
-         with({"ipv4.method", "manual", "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway", "",
-               "ipv4.routes", "0.0.0.0/0 192.0.2.1 1"})},
-        // The user's own routes stay; the old default route goes.
-        {"INTERFACE IPv4 SET ADDRESS name=\"" + lan +
-             "\" source=STATIC address=10.1.2.3 mask=255.255.240.0 gateway=10.1.0.1 gwmetric=5",
-         "10.9.0.0/16 192.0.2.3 50 table=100, 0.0.0.0/0 192.0.2.1 1",
-         with({"ipv4.method", "manual", "ipv4.addresses", "10.1.2.3/20", "ipv4.gateway", "",
-               "ipv4.routes", "10.9.0.0/16 192.0.2.3 50 table=100, 0.0.0.0/0 10.1.0.1 5"})},
-        {"interface ip set address \"" + lan + "\" static 192.0.2.10 255.255.255.0 none", "",
-         with({"ipv4.method", "manual", "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway", "",
-               "ipv4.routes", ""})},
-        {"interface ip set address \"" + lan + "\" dhcp",
-         "0.0.0.0/0 192.0.2.1 1, 10.8.0.0/16 192.0.2.4",
-         with({"ipv4.method", "auto", "ipv4.addresses", "", "ipv4.gateway", "", "ipv4.routes",
-               "10.8.0.0/16 192.0.2.4"})},
-        {"interface ip set dns \"" + lan + "\" static 192.0.2.53", "",
-         with({"ipv4.dns", "192.0.2.53", "ipv4.ignore-auto-dns", "yes"})},
-        {"interface ip set dns \"" + lan + "\" static none primary", "",
-         with({"ipv4.dns", "", "ipv4.ignore-auto-dns", "yes"})},
-        {"interface ip set dns name=\"" + lan + "\" source=dhcp", "",
-         with({"ipv4.dns", "", "ipv4.ignore-auto-dns", "no"})},
-        {"interface ip add dns \"" + lan + "\" 192.0.2.54", "",
-         with({"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"})},
-    };
-    for (const row& r : rows) {
-        bool has_operator = false;
-        const netsh_parse_result parsed = parse_netsh(split_words(r.line, has_operator));
-        ASSERT_TRUE(parsed.command) << r.line << ": " << parsed.error;
-        EXPECT_EQ(parsed.command->connection, lan);
-        EXPECT_EQ(modify_call(*parsed.command, r.routes), r.call) << r.line;
+    for (const char* mask :
+         {"255.0.255.0", "255.255.255.1", "255.255.255", "256.0.0.0", "255.255.255.0."}) {
+        EXPECT_EQ(prefix_length_of(mask), std::nullopt) << mask;
     }
 }
 
 TEST(netsh, malformed_commands_are_refused_with_a_message) {
     const std::vector<std::pair<std::string, std::string>> rows = {
-        {"interface ip set address x static 192.0.2.10 255.0.255.0 192.0.2.1 1",
-         "'255.0.255.0' は有効なサブネット マスクではありません。"},
         {"interface ip set address x static 192.0.2.300 255.255.255.0",
          "'192.0.2.300' は有効な IP アドレスではありません。"},
         {"interface ip set address x static 192.0.2.10",
@@ -158,131 +89,114 @@ TEST(netsh, malformed_commands_are_refused_with_a_message) {
     }
 }
 
-// An nmcli that records its calls; the routes query answers with routes, and a call whose
-// arguments contain fail_on fails with fail_message on stderr.
-class recording_nmcli : public command_runner {
-  public:
-    process_result run(const std::vector<std::string>& arguments) override {
+// An nmcli that records its calls: the routes query prints routes, and a call with one of the
+// arguments in failures fails with its message on stderr.
+struct recording_nmcli : command_runner {
+    process_result run(const argument_list& arguments) override {
         calls.push_back(arguments);
-        process_result result;
-        result.started = true;
-        result.exit_status = 0;
+        process_result result{true, 0, 0, "", ""};
         if (arguments == routes_query_call(arguments.back())) {
             result.output = routes + "\n";
         }
         for (const std::string& argument : arguments) {
-            if (!fail_on.empty() && argument == fail_on) {
+            if (failures.count(argument) != 0) {
                 result.exit_status = 10;
-                result.errors = fail_message;
+                result.errors = failures[argument];
             }
         }
         return result;
     }
-    std::string routes;
-    std::string fail_on;
-    std::string fail_message;
+    // Runs a script written, as the program writes it, in code page 932.
+    int run_script(const std::string& text) {
+        interpreter cmd(*this, out, err, "C:\\>");
+        return cmd.run_bytes(host::to_cp932(text));
+    }
+
+    std::string routes = "0.0.0.0/0 192.0.2.99 1, 10.9.0.0/16 192.0.2.3 50 table=100";
+    std::map<std::string, std::string> failures;
     std::vector<argument_list> calls;
+    std::ostringstream out, err;
 };
 
-struct script_run {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-script_run run_script(recording_nmcli& nmcli, const std::string& bytes) {
-    std::ostringstream out;
-    std::ostringstream err;
-    interpreter cmd(nmcli, out, err, "C:\\>");
-    const int status = cmd.run_bytes(bytes);
-    return {status, out.str(), err.str()};
+argument_list modify(const std::string& connection, const argument_list& settings) {
+    argument_list call = {"nmcli", "connection", "modify", "id", connection};
+    call.insert(call.end(), settings.begin(), settings.end());
+    return call;
 }
 
-TEST(interpreter, a_static_script_saves_each_command_and_brings_the_connection_up_once) {
-    recording_nmcli nmcli;
-    nmcli.routes = "0.0.0.0/0 192.0.2.99 1";
-    const std::string n = "\"" + lan_cp932 + "\"";
-    const script_run run = run_script(nmcli, "@echo off\r\nnetsh interface ip set address " + n +
-                                                 " static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n"
-                                                 "netsh interface ip set dns " +
-                                                 n +
-                                                 " static 192.0.2.53\r\n"
-                                                 "netsh interface ip add dns " +
-                                                 n +
-                                                 " 192.0.2.54\r\n"
-                                                 "netsh interface ip add dns " +
-                                                 n + " 192.0.2.55\r\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
-    const argument_list modify = {"nmcli", "connection", "modify", "id", lan};
-    auto with = [&](argument_list rest) {
-        argument_list call = modify;
-        call.insert(call.end(), rest.begin(), rest.end());
-        return call;
+// Each script's calls, with the user's own route kept beside the default route.
+TEST(interpreter, scripts_save_each_command_and_bring_each_connection_up_once_at_the_end) {
+    const std::string soft = "表 ソ";  // its code page 932 bytes hold 0x5C trail bytes
+    const std::string kept = "10.9.0.0/16 192.0.2.3 50 table=100";
+    const argument_list static_address = {
+        "ipv4.method",  "manual", "ipv4.addresses", "192.0.2.10/24",
+        "ipv4.gateway", "",       "ipv4.routes",    kept + ", 0.0.0.0/0 192.0.2.1 1"};
+    const std::vector<std::pair<std::string, std::vector<argument_list>>> rows = {
+        {"@echo off\r\n"
+         "netsh interface ip set address \"表 ソ\" static 192.0.2.10 255.255.255.0 192.0.2.1 "
+         "1\r\n"
+         "netsh interface ip set dns \"表 ソ\" static 192.0.2.53\r\n"
+         "netsh interface ip add dns \"表 ソ\" 192.0.2.54\r\n"
+         "netsh interface ip add dns \"表 ソ\" 192.0.2.55\r\n",
+         {routes_query_call(soft), modify(soft, static_address),
+          modify(soft, {"ipv4.dns", "192.0.2.53", "ipv4.ignore-auto-dns", "yes"}),
+          modify(soft, {"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"}),
+          modify(soft, {"+ipv4.dns", "192.0.2.55", "ipv4.ignore-auto-dns", "yes"}), up_call(soft)}},
+        // A static block left from an earlier run before the DHCP block: the last one counts.
+        {"@echo off\r\n"
+         "netsh interface ip set address x static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n"
+         "@echo off\n"
+         "netsh interface ip set address x dhcp\n"
+         "netsh interface ip set dns x dhcp\n",
+         {routes_query_call("x"), modify("x", static_address), routes_query_call("x"),
+          modify("x", {"ipv4.method", "auto", "ipv4.addresses", "", "ipv4.gateway", "",
+                       "ipv4.routes", kept}),
+          modify("x", {"ipv4.dns", "", "ipv4.ignore-auto-dns", "no"}), up_call("x")}},
+        // Tags, a metric of its own, no gateway, no DNS server.
+        {"@echo off\nnetsh INTERFACE IPv4 SET ADDRESS name=\"x\" source=STATIC address=10.1.2.3 "
+         "mask=255.255.240.0 gateway=10.1.0.1 gwmetric=5\n"
+         "netsh interface ip set address x static 192.0.2.10 255.255.255.0 none\n"
+         "netsh interface ip set dns x static none primary\n",
+         {routes_query_call("x"),
+          modify("x", {"ipv4.method", "manual", "ipv4.addresses", "10.1.2.3/20", "ipv4.gateway", "",
+                       "ipv4.routes", kept + ", 0.0.0.0/0 10.1.0.1 5"}),
+          routes_query_call("x"),
+          modify("x", {"ipv4.method", "manual", "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway",
+                       "", "ipv4.routes", kept}),
+          modify("x", {"ipv4.dns", "", "ipv4.ignore-auto-dns", "yes"}), up_call("x")}},
     };
-    const std::vector<argument_list> expected = {
-        routes_query_call(lan),
-        with({"ipv4.method", "manual", "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway", "",
-              "ipv4.routes", "0.0.0.0/0 192.0.2.1 1"}),
-        with({"ipv4.dns", "192.0.2.53", "ipv4.ignore-auto-dns", "yes"}),
-        with({"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"}),
-        with({"+ipv4.dns", "192.0.2.55", "ipv4.ignore-auto-dns", "yes"}),
-        {"nmcli", "connection", "up", "id", lan},
-    };
-    EXPECT_EQ(nmcli.calls, expected);
+    for (const auto& [script, expected] : rows) {
+        recording_nmcli nmcli;
+        EXPECT_EQ(nmcli.run_script(script), 0) << script;
+        EXPECT_EQ(nmcli.out.str() + nmcli.err.str(), "") << script;
+        EXPECT_EQ(nmcli.calls, expected) << script;
+    }
 }
 
-TEST(interpreter, blocks_left_from_an_earlier_run_end_in_the_last_ones_state) {
-    recording_nmcli nmcli;
-    const std::string n = "\"" + trail_5c_cp932 + "\"";
-    const script_run run =
-        run_script(nmcli, "@echo off\r\nnetsh interface ip set address " + n +
-                              " static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n@echo off\n"
-                              "netsh interface ip set address " +
-                              n +
-                              " dhcp\n"
-                              "netsh interface ip set dns " +
-                              n + " dhcp\n");
-    EXPECT_EQ(run.status, 0);
-    ASSERT_EQ(nmcli.calls.size(), 6u);
-    EXPECT_EQ(nmcli.calls[4][4], "表示 ソフト");  // the 0x5C trail bytes stay in their characters
-    EXPECT_EQ(nmcli.calls[3][6], "auto");
-    EXPECT_EQ(nmcli.calls[5], (argument_list{"nmcli", "connection", "up", "id", "表示 ソフト"}));
-}
-
+// Each failure is reported and the script goes on; a connection nothing was saved for is not
+// brought up.
 TEST(interpreter, failures_are_reported_and_the_script_goes_on) {
     recording_nmcli nmcli;
-    nmcli.fail_on = "192.0.2.54";
-    nmcli.fail_message = "Error: failed to modify ipv4.dns.";
-    const script_run run =
-        run_script(nmcli,
-                   "echo on\r\nxyz\r\n"
-                   "netsh interface ip set address x static 192.0.2.10 255.0.255.0 192.0.2.1 1\r\n"
-                   "netsh interface ip add dns x 192.0.2.54\r\n"
-                   "netsh interface ip add dns x 192.0.2.55\r\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err,
+    nmcli.failures = {{"192.0.2.54", "Error: failed to modify ipv4.dns."},
+                      {"y", "Error: unknown connection 'y'.\n"}};
+    EXPECT_EQ(nmcli.run_script(
+                  "echo on\r\nxyz \"a b\"\r\n"
+                  "netsh interface ip set address x static 192.0.2.10 255.0.255.0 192.0.2.1 1\r\n"
+                  "netsh interface ip add dns x 192.0.2.54\r\n"
+                  "netsh interface ip add dns x 192.0.2.55\r\n"
+                  "netsh interface ip set address y dhcp\r\n"),
+              1);
+    EXPECT_EQ(nmcli.err.str(),
               "'xyz' は、内部コマンドまたは外部コマンド、操作可能なプログラムまたはバッチ "
               "ファイルとして認識されていません。\n"
               "'255.0.255.0' は有効なサブネット マスクではありません。\n"
-              "Error: failed to modify ipv4.dns.\n");
-    EXPECT_EQ(run.out.substr(0, 24), "C:\\>echo on\nC:\\>xyz\nC:\\>");
-    // The refused mask and the failed call changed nothing; the last command still ran.
-    ASSERT_EQ(nmcli.calls.size(), 3u);
-    EXPECT_EQ(nmcli.calls[1][6], "192.0.2.55");
-    EXPECT_EQ(nmcli.calls[2], up_call("x"));
-}
-
-TEST(interpreter, a_connection_nothing_was_saved_for_is_not_brought_up) {
-    recording_nmcli nmcli;
-    nmcli.fail_on = "ipv4.routes";
-    nmcli.fail_message = "Error: unknown connection 'x'.\n";
-    const script_run run =
-        run_script(nmcli, "@echo off\r\nnetsh interface ip set address x dhcp\r\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, nmcli.fail_message);
-    EXPECT_EQ(nmcli.calls, std::vector<argument_list>{routes_query_call("x")});
+              "Error: failed to modify ipv4.dns.\nError: unknown connection 'y'.\n");
+    EXPECT_EQ(nmcli.out.str().substr(0, 30), "C:\\>echo on\nC:\\>xyz \"a b\"\nC:\\>");
+    const std::vector<argument_list> expected = {
+        modify("x", {"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"}),
+        modify("x", {"+ipv4.dns", "192.0.2.55", "ipv4.ignore-auto-dns", "yes"}),
+        routes_query_call("y"), up_call("x")};
+    EXPECT_EQ(nmcli.calls, expected);
 }
 
 TEST(interpreter, the_real_runner_passes_on_what_a_program_writes) {

@@ -1,9 +1,6 @@
 // The shell on this host. A command script runs in the program's own command interpreter,
 // norvane-cmd, which lives beside the program; anything else (a web address, a "mailto:"
 // address) goes to the desktop's opener, xdg-open.
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,8 +19,7 @@
 #include <vector>
 
 #include "host/host.h"
-
-extern char** environ;
+#include "host/posix/spawn.h"
 
 namespace norvane::host {
 namespace {
@@ -76,32 +72,12 @@ void reap_in_background(pid_t pid) {
 
 // Starts a program in a session of its own (no controlling terminal), stdin from /dev/null,
 // stdout and stderr shared with the program. 0 when it could not be started.
-pid_t start_detached(const std::string& program, const std::vector<std::string>& arguments,
+pid_t start_detached(const std::vector<std::string>& arguments,
                      const std::optional<std::string>& directory, bool search_path) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (directory && !directory->empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, directory->c_str());
-    }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-
     pid_t pid = 0;
-    const int error =
-        search_path
-            ? posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ)
-            : posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return error == 0 ? pid : 0;
+    const spawn_options options{
+        .search_path = search_path, .new_session = true, .directory = directory.value_or("")};
+    return spawn_program(arguments, options, pid) == 0 ? pid : 0;
 }
 
 class posix_shell : public shell {
@@ -113,8 +89,7 @@ class posix_shell : public shell {
         }
         if (!is_command_script(info.lpFile)) {
             // The opener hands the target to the desktop and is not waited for.
-            const pid_t pid =
-                start_detached("xdg-open", {"xdg-open", info.lpFile}, info.lpDirectory, true);
+            const pid_t pid = start_detached({"xdg-open", info.lpFile}, info.lpDirectory, true);
             if (pid == 0) {
                 return 0;
             }
@@ -126,8 +101,7 @@ class posix_shell : public shell {
         if (interpreter.empty()) {
             return 0;
         }
-        const pid_t pid =
-            start_detached(interpreter, {interpreter, info.lpFile}, info.lpDirectory, false);
+        const pid_t pid = start_detached({interpreter, info.lpFile}, info.lpDirectory, false);
         if (pid == 0) {
             return 0;
         }

@@ -108,34 +108,56 @@ netsh_parse_result failure(std::string message) {
     return {std::nullopt, std::move(message)};
 }
 
-netsh_parse_result parse_set_address(const std::vector<std::string>& words, std::size_t first) {
+// The start every command shares: its parameters collected from the words (address= also
+// names addr), each of the required tags present, the connection taken from name, and for a
+// set command its source: dhcp, which takes none of the tags that belong to static, or static.
+struct command_start {
     parameter_map p;
-    std::string error =
-        collect_parameters(words, first, {"name", "source", "addr", "mask", "gateway", "gwmetric"},
-                           {{"address", "addr"}}, p);
+    netsh_command command;
+    bool dhcp = false;
+    std::string error;  // "" or the message
+};
+
+command_start begin_command(const std::vector<std::string>& words, std::size_t first,
+                            const std::vector<std::string>& tags,
+                            const std::vector<std::string>& required,
+                            const std::vector<std::string>& static_tags = {}) {
+    command_start start;
+    parameter_map& p = start.p;
+    start.error = collect_parameters(words, first, tags, {{"address", "addr"}}, p);
+    for (const std::string& tag : required) {
+        if (start.error.empty() && p.count(tag) == 0) {
+            start.error = missing(tag);
+        }
+    }
+    start.command.connection = p["name"];
+    if (!start.error.empty() || p.count("source") == 0) {
+        return start;
+    }
+    const std::string source = lower_ascii(p["source"]);
+    start.dhcp = source == "dhcp";
+    for (const std::string& tag : static_tags) {
+        if (start.dhcp && p.count(tag) != 0) {
+            start.error = "dhcp では " + tag + " は指定できません。";
+            return start;
+        }
+    }
+    if (!start.dhcp && source != "static") {
+        start.error = "source には dhcp か static を指定してください: " + p["source"];
+    }
+    return start;
+}
+
+netsh_parse_result parse_set_address(const std::vector<std::string>& words, std::size_t first) {
+    auto [p, command, dhcp, error] =
+        begin_command(words, first, {"name", "source", "addr", "mask", "gateway", "gwmetric"},
+                      {"name", "source"}, {"addr", "mask", "gateway", "gwmetric"});
     if (!error.empty()) {
         return failure(error);
     }
-    if (p.count("name") == 0) {
-        return failure(missing("name"));
-    }
-    if (p.count("source") == 0) {
-        return failure(missing("source"));
-    }
-    netsh_command command;
-    command.connection = p["name"];
-    const std::string source = lower_ascii(p["source"]);
-    if (source == "dhcp") {
-        for (const char* tag : {"addr", "mask", "gateway", "gwmetric"}) {
-            if (p.count(tag) != 0) {
-                return failure("dhcp では " + std::string(tag) + " は指定できません。");
-            }
-        }
+    if (dhcp) {
         command.action = netsh_action::set_address_dhcp;
         return {command, ""};
-    }
-    if (source != "static") {
-        return failure("source には dhcp か static を指定してください: " + p["source"]);
     }
     if (p.count("addr") == 0) {
         return failure(missing("addr"));
@@ -172,30 +194,14 @@ netsh_parse_result parse_set_address(const std::vector<std::string>& words, std:
 }
 
 netsh_parse_result parse_set_dns(const std::vector<std::string>& words, std::size_t first) {
-    parameter_map p;
-    std::string error = collect_parameters(words, first, {"name", "source", "addr", "register"},
-                                           {{"address", "addr"}}, p);
+    auto [p, command, dhcp, error] = begin_command(
+        words, first, {"name", "source", "addr", "register"}, {"name", "source"}, {"addr"});
     if (!error.empty()) {
         return failure(error);
     }
-    if (p.count("name") == 0) {
-        return failure(missing("name"));
-    }
-    if (p.count("source") == 0) {
-        return failure(missing("source"));
-    }
-    netsh_command command;
-    command.connection = p["name"];
-    const std::string source = lower_ascii(p["source"]);
-    if (source == "dhcp") {
-        if (p.count("addr") != 0) {
-            return failure("dhcp では addr は指定できません。");
-        }
+    if (dhcp) {
         command.action = netsh_action::set_dns_dhcp;
         return {command, ""};
-    }
-    if (source != "static") {
-        return failure("source には dhcp か static を指定してください: " + p["source"]);
     }
     if (p.count("addr") == 0) {
         return failure(missing("addr"));
@@ -213,21 +219,12 @@ netsh_parse_result parse_set_dns(const std::vector<std::string>& words, std::siz
 }
 
 netsh_parse_result parse_add_dns(const std::vector<std::string>& words, std::size_t first) {
-    parameter_map p;
-    std::string error =
-        collect_parameters(words, first, {"name", "addr"}, {{"address", "addr"}}, p);
+    auto [p, command, dhcp, error] =
+        begin_command(words, first, {"name", "addr"}, {"name", "addr"});
     if (!error.empty()) {
         return failure(error);
     }
-    if (p.count("name") == 0) {
-        return failure(missing("name"));
-    }
-    if (p.count("addr") == 0) {
-        return failure(missing("addr"));
-    }
-    netsh_command command;
     command.action = netsh_action::add_dns;
-    command.connection = p["name"];
     command.address = p["addr"];
     if (!is_ipv4_address(command.address)) {
         return failure(not_address(command.address));

@@ -1,15 +1,14 @@
-// Running programs for the command interpreter: posix_spawnp with two pipes.
+// Running programs for the command interpreter, with two pipes for what they write.
 #include "host/posix/cmd/process_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-extern char** environ;
+#include "host/posix/spawn.h"
 
 namespace norvane::cmd {
 namespace {
@@ -48,32 +47,18 @@ class process_runner : public command_runner {
   public:
     process_result run(const std::vector<std::string>& arguments) override {
         process_result result;
-        if (arguments.empty()) {
-            result.start_error = EINVAL;
-            return result;
-        }
         pipe_pair out;
         pipe_pair err;
         if (!out.ok() || !err.ok()) {
             result.start_error = errno;
             return result;
         }
-
-        std::vector<char*> argv;
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, out.write_end(), 1);
-        posix_spawn_file_actions_adddup2(&actions, err.write_end(), 2);
         pid_t pid = 0;
-        const int spawn_error =
-            posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        host::spawn_options options;
+        options.search_path = true;
+        options.output = out.write_end();
+        options.errors = err.write_end();
+        const int spawn_error = host::spawn_program(arguments, options, pid);
         out.close_write();
         err.close_write();
         if (spawn_error != 0) {

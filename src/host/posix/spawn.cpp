@@ -1,0 +1,50 @@
+// Starting programs with posix_spawn.
+#include "host/posix/spawn.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace norvane::host {
+
+int spawn_program(const std::vector<std::string>& arguments, const spawn_options& options,
+                  pid_t& pid) {
+    if (arguments.empty()) {
+        return EINVAL;
+    }
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (options.output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, options.output, 1);
+    }
+    if (options.errors >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, options.errors, 2);
+    }
+    if (!options.directory.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
+    }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (options.new_session) {
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    }
+
+    const int error = options.search_path
+                          ? posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ)
+                          : posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return error;
+}
+
+}  // namespace norvane::host

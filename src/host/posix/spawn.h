@@ -1,0 +1,26 @@
+// Starting a program on this host with an argument array, never through a shell: used by the
+// shell for the command interpreter and the desktop's opener, and by the command interpreter
+// for nmcli.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace norvane::host {
+
+struct spawn_options {
+    bool search_path = false;  // look arguments[0] up in PATH
+    bool new_session = false;  // a session of its own, without a controlling terminal
+    std::string directory;     // the folder it starts in; "" for the current one
+    int output = -1;           // the descriptor that becomes its stdout; -1 for the caller's
+    int errors = -1;           // the same for its stderr
+};
+
+// Starts arguments[0] with the arguments and the caller's environment, stdin from /dev/null.
+// 0 with pid set when it started; otherwise the error number.
+int spawn_program(const std::vector<std::string>& arguments, const spawn_options& options,
+                  pid_t& pid);
+
+}  // namespace norvane::host

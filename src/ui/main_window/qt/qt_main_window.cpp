@@ -369,28 +369,24 @@ QWidget* qt_main_window::control_widget(control_ref c) const {
         }
         return address_boxes_[field_index(c.id)][c.index];
     }
-    switch (c.id) {
-        case control::profile_list:
-            return profile_list_;
-        case control::connect_txt:
-            return connect_txt_;
-        case control::dhcp_chk:
-            return dhcp_chk_;
-        case control::save_bt:
-            return save_bt_;
-        case control::delete_bt:
-            return delete_bt_;
-        case control::submit_bt:
-            return submit_bt_;
-        case control::new_bt:
-            return new_bt_;
-        case control::ver_bt:
-            return ver_bt_;
-        case control::end_bt:
-            return end_bt_;
-        default:
-            return nullptr;
+    // The controls that are no arrays: one widget each.
+    const std::pair<control, QWidget*> single_controls[] = {
+        {control::profile_list, profile_list_},
+        {control::connect_txt, connect_txt_},
+        {control::dhcp_chk, dhcp_chk_},
+        {control::save_bt, save_bt_},
+        {control::delete_bt, delete_bt_},
+        {control::submit_bt, submit_bt_},
+        {control::new_bt, new_bt_},
+        {control::ver_bt, ver_bt_},
+        {control::end_bt, end_bt_},
+    };
+    for (const auto& [id, widget] : single_controls) {
+        if (id == c.id) {
+            return widget;
+        }
     }
+    return nullptr;
 }
 
 QLineEdit* qt_main_window::line_edit(control_ref c) const {

@@ -50,40 +50,27 @@ TEST_F(form_fixture, choosing_profiles_switches_between_static_and_dhcp) {
     EXPECT_EQ(view.text({control::connect_txt}), "Wired connection 1");
     EXPECT_EQ(address(control::dns2_txt), "10|0|0|3");
     EXPECT_EQ(address(control::dns3_txt), "|||");
-}
 
-TEST_F(form_fixture, a_choice_finds_the_first_of_two_profiles_of_the_same_name) {
-    load({office, "Office,Other,1.2.3.4,255.0.0.0,1.2.3.1,,,,0"});
-    view.choose(1);
-    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");
-}
-
-TEST_F(form_fixture, a_name_no_longer_in_the_table_changes_nothing) {
-    load({office});
-    view.set_text({control::profile_list}, "Gone");
-    view.set_text({control::ip_add_txt, 0}, "7");
+    view.set_text({control::profile_list}, "Gone");  // no longer in the table: nothing changes
     form.profile_list_click();
-    EXPECT_EQ(box(control::ip_add_txt, 0), "7");
+    EXPECT_EQ(view.text({control::connect_txt}), "Wired connection 1");
 }
 
 TEST_F(form_fixture, hand_edited_lines_are_shown_without_harm) {
     load({"",                                  // blank line: no list entry
           "Short,接続,192.168.1,255.255.0.0",  // too few fields, three-piece address
-          "Long,接続,1.2.3.4.5,255.0.0.0,1.1.1.1,,,,0,extra"});
-    EXPECT_EQ(view.items, (std::vector<std::string>{"Short", "Long"}));
+          "Long,接続,1.2.3.4.5,255.0.0.0,1.1.1.1,,,,0,extra", "Short,dup"});
+    EXPECT_EQ(view.items, (std::vector<std::string>{"Short", "Long", "Short"}));
     EXPECT_EQ(view.text({control::profile_list}), "Short");
     EXPECT_EQ(address(control::ip_add_txt), "192|168|1|");
     EXPECT_EQ(address(control::gateway_txt), "|||");
     EXPECT_EQ(view.check_value(), unchecked);  // a missing flag is not DHCP
     view.choose(1);
     EXPECT_EQ(address(control::ip_add_txt), "1|2|3|4");
-}
-
-TEST_F(form_fixture, show_profile_keeps_boxes_it_has_no_piece_for) {
-    load({});
-    fill(control::ip_add_txt, "9", "9", "9", "9");
-    profile_record record{"P", "C", "10.1.2", "", "", "", "", "", "0"};
-    form.show_profile(record);
+    view.choose(2);  // the second "Short" shows the first one in the file
+    EXPECT_EQ(view.text({control::connect_txt}), "接続");
+    fill(control::ip_add_txt, "9", "9", "9", "9");  // a short address keeps the other boxes
+    form.show_profile({"P", "C", "10.1.2", "", "", "", "", "", "0"});
     EXPECT_EQ(address(control::ip_add_txt), "10|1|2|9");
 }
 

@@ -334,7 +334,8 @@ void qt_main_window::build_controls() {
     status_label_ = new QLabel(status_bar_);
     status_label_->setObjectName(QStringLiteral("StatusBar_text"));
     status_label_->setTextFormat(Qt::PlainText);
-    status_bar_->addWidget(status_label_, 1);
+    // A permanent widget: temporary messages (status tips of the list's popup) never hide it.
+    status_bar_->addPermanentWidget(status_label_, 1);
 }
 
 void qt_main_window::connect_controls() {
@@ -754,8 +755,10 @@ void qt_main_window::focus_in(QWidget* widget) {
 }
 
 void qt_main_window::focus_out(QWidget* widget, Qt::FocusReason reason) {
+    // Opening the list's drop-down moves the focus into the popup: on the original platform
+    // the list keeps it.
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
-        widget != logical_focus_) {
+        QApplication::activePopupWidget() != nullptr || widget != logical_focus_) {
         return;
     }
     logical_focus_ = nullptr;

@@ -213,6 +213,11 @@ TEST_F(qt_main_window_test, another_window_coming_and_going_is_no_focus_change) 
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(window->status_text(), "kept");  // no got-focus reaction
+
+    list()->showPopup();  // the drop-down takes no focus from the list either
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+    list()->hidePopup();
+    EXPECT_EQ(window->status_text(), "kept");
 }
 
 TEST_F(qt_main_window_test, information_shows_the_about_dialog_modal_in_front_of_the_window) {

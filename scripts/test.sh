@@ -5,10 +5,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 if [ "${NORVANE_SANITIZE:-0}" = 1 ]; then
     dir="$ROOT/build-asan"
-    build "$dir" -DNORVANE_SANITIZE=ON
+    build "$dir" -DNORVANE_SANITIZE=ON -DNORVANE_BUILD_TESTS=ON
 else
     dir="$ROOT/build"
-    build "$dir"
+    build "$dir" -DNORVANE_SANITIZE=OFF -DNORVANE_BUILD_TESTS=ON
 fi
 cd "$dir"
 ctest --output-on-failure -j"$(nproc)"

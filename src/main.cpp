@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <memory>
 
-#include "host/host.h"
-#include "startup/program_state.h"
+#include "common/program_state.h"
+#include "host/platform.h"
 #include "startup/startup.h"
 #include "ui/main_window/qt/qt_main_window.h"
 #include "ui/qt/qt_ui_services.h"
@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<norvane::qt_main_window> window;
     norvane::startup_services services;
+    services.query_version = norvane::host::query_os_version;
+    services.create_file_system = norvane::host::create_file_system;
     services.show_main_form = [&](norvane::program_state& loaded) {
         window = std::make_unique<norvane::qt_main_window>(ui, loaded, *shell);
         window->show();

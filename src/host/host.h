@@ -1,11 +1,12 @@
-// The host layer: everything the program needs from the operating system, behind one
-// small set of interfaces. The program's own code talks only to these; each platform
-// supplies one implementation (posix/ on Linux).
+// The host layer: what the program needs from the operating system, said as the tasks it
+// needs done (read and write its text files, run a command script hidden and wait for it,
+// open an address, tell the platform and version). The program's own code talks only to
+// these interfaces; each platform side (src/host/<platform>/) implements them, and the
+// program's entry point picks the side (host/platform.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -44,23 +45,17 @@ class host_error : public std::runtime_error {
 std::string describe_error(int number);
 
 // ---------------------------------------------------------------------------------------
-// Version query: the platform's version record (OSVERSIONINFOA).
-struct os_version_info {
-    std::uint32_t size = 148;
+// The platform and version the program runs on. A query that fails answers all zeros.
+struct os_version {
+    std::uint32_t platform_id = 0;  // 0 Win32s, 1 the 95 family, 2 the NT family
     std::uint32_t major_version = 0;
     std::uint32_t minor_version = 0;
     std::uint32_t build_number = 0;
-    std::uint32_t platform_id = 0;
-    char service_pack[128] = {};
 };
-
-// Fills the record for the running system. The host answers with the platform and version
-// whose services it provides; a failed query leaves every field but the size at 0.
-void query_os_version(os_version_info& info);
 
 // ---------------------------------------------------------------------------------------
 // The file component. Texts in memory are UTF-8; on disk they are code page 932 with CR LF
-// line ends and no byte-order mark.
+// line ends and no byte-order mark, the same bytes on every platform.
 enum iomode : int { for_reading = 1, for_writing = 2, for_appending = 8 };
 
 class text_stream {
@@ -68,66 +63,55 @@ class text_stream {
     virtual ~text_stream() = default;  // dropping a stream closes its file
 
     // Reading streams (iomode 1). A rewriting stream (iomode 2) reads the file as it stands
-    // on disk, under the stream's lock, until Close replaces it.
-    virtual bool AtEndOfStream() = 0;
-    virtual std::string ReadLine() = 0;
+    // on disk, under the stream's lock, until close replaces it.
+    virtual bool at_end_of_stream() = 0;
+    virtual std::string read_line() = 0;
 
     // Writing and appending streams: the text followed by CR LF.
-    virtual void WriteLine(const std::string& text) = 0;
+    virtual void write_line(const std::string& text) = 0;
 
     // Completes the file and closes it. For a rewriting stream this is the moment the new
     // content replaces the old file as a whole.
-    virtual void Close() = 0;
+    virtual void close() = 0;
 };
 
 class file_system {
   public:
     virtual ~file_system() = default;
-    virtual bool FileExists(const std::string& name) = 0;
-    virtual std::unique_ptr<text_stream> OpenTextFile(const std::string& name, iomode mode,
-                                                      bool create = false) = 0;
-    virtual void DeleteFile(const std::string& name) = 0;
+    virtual bool file_exists(const std::string& name) = 0;
+    virtual std::unique_ptr<text_stream> open_text_file(const std::string& name, iomode mode,
+                                                        bool create = false) = 0;
+    virtual void delete_file(const std::string& name) = 0;
+    // True when a text can be written to a file and read back as itself.
+    virtual bool can_store(const std::string& text) = 0;
 };
 
-// Creates the program's file component; throws host_error(429) when it cannot.
-std::unique_ptr<file_system> create_file_system();
-
 // ---------------------------------------------------------------------------------------
-// The shell: starting a file with its associated program, and waiting for a process.
+// Window handles pass through the core as plain numbers; 0 is no window.
 using window_handle = std::uintptr_t;
-using process_handle = std::uintptr_t;  // 0: no process
 
-constexpr std::uint32_t see_mask_nocloseprocess = 0x40;
-constexpr int sw_hide = 0;
-constexpr int sw_shownormal = 1;
-constexpr std::uint32_t infinite = 0xFFFFFFFFu;
-constexpr std::uint32_t wait_object_0 = 0;
-
-// The launch record (SHELLEXECUTEINFO, ANSI form).
-struct shell_execute_info {
-    std::uint32_t cbSize = 60;
-    std::uint32_t fMask = 0;
-    window_handle hwnd = 0;
-    std::string lpVerb;
-    std::string lpFile;
-    std::optional<std::string> lpParameters;
-    std::optional<std::string> lpDirectory;
-    int nShow = 0;
-    process_handle hProcess = 0;  // filled in by the call with see_mask_nocloseprocess
+// The end of a command script's run.
+struct script_run {
+    enum class status {
+        finished,     // the script ran to its end; exit_status holds its exit status
+        not_started,  // the command interpreter could not be started
+        wait_failed,  // it started, but its end could not be waited for
+    };
+    status result = status::not_started;
+    int exit_status = 0;
+    // A short reason text for a failed run, where the platform gives one ("" otherwise).
+    std::string reason;
 };
 
 class shell {
   public:
     virtual ~shell() = default;
-    // Non-zero when the target was started (hProcess set when asked for); zero otherwise.
-    // A command script (*.cmd) runs in the program's command interpreter; any other target
-    // (a web address, a "mailto:" address) opens in the desktop's handler for it.
-    virtual int ShellExecuteEx(shell_execute_info& info) = 0;
-    // wait_object_0 once the process has ended; anything else is a failure.
-    virtual std::uint32_t WaitForSingleObject(process_handle process, std::uint32_t timeout) = 0;
-    virtual bool CloseHandle(process_handle process) = 0;
+    // Runs a command script of the current folder with the platform's command interpreter,
+    // in a hidden window owned by owner, and waits for its end without a time limit.
+    virtual script_run run_script(const std::string& script_file, window_handle owner) = 0;
+    // Opens a web address, or a mail address given as "mailto:...", with the desktop's
+    // handler for it, without waiting. False when nothing could be started.
+    virtual bool open_address(const std::string& target, window_handle owner) = 0;
 };
-
-std::unique_ptr<shell> create_shell();
 
 }  // namespace norvane::host

@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "host/cp932.h"
-
 namespace norvane {
 
 namespace {
@@ -80,14 +78,15 @@ std::array<std::string, 5> build_script_lines(const profile_record& record) {
     return slot;
 }
 
-std::optional<std::string> unsafe_record_message(const profile_record& record) {
+std::optional<std::string> unsafe_record_message(const profile_record& record,
+                                                 host::file_system& file_system) {
     for (unsigned char c : record.connect_name) {
         if (c == '"' || c == '%' || c < 0x20 || c == 0x7F) {
             return "接続名に使用できない文字（\"、%、改行などの制御文字）が含まれています。"
                    "接続名を確認してください。";
         }
     }
-    if (!host::representable_in_cp932(record.connect_name)) {
+    if (!file_system.can_store(record.connect_name)) {
         return "接続名にこのシステムの文字コードで表せない文字が含まれています。"
                "接続名を確認してください。";
     }
@@ -112,44 +111,39 @@ std::optional<std::string> unsafe_record_message(const profile_record& record) {
     return std::nullopt;
 }
 
-bool run_network_script(const profile_record& record, host::window_handle owner_window,
-                        host::file_system& file_system, host::shell& shell, ui_services& ui) {
+network_run run_network_script(const profile_record& record, host::window_handle owner_window,
+                               host::file_system& file_system, host::shell& shell,
+                               ui_services& ui) {
     try {
         const auto slot = build_script_lines(record);
-        if (auto refusal = unsafe_record_message(record)) {
+        if (auto refusal = unsafe_record_message(record, file_system)) {
             ui.message_box(*refusal, mb_critical, error_title);
-            return false;
+            return {};
         }
-        auto stream = file_system.OpenTextFile(script_file_name, host::for_appending, true);
+        auto stream = file_system.open_text_file(script_file_name, host::for_appending, true);
         for (const auto& line : slot) {
             if (!line.empty()) {
-                stream->WriteLine(line);
+                stream->write_line(line);
             }
         }
-        stream->Close();
+        stream->close();
 
-        host::shell_execute_info info;
-        info.cbSize = 60;
-        info.fMask = host::see_mask_nocloseprocess;
-        info.hwnd = owner_window;
-        info.lpVerb = "Open";
-        info.lpFile = script_file_name;
-        info.nShow = host::sw_hide;
-        if (shell.ShellExecuteEx(info) == 0) {
-            ui.message_box("CMD.EXEが実行できません。", mb_critical, error_title);
-            return false;
+        const host::script_run run = shell.run_script(script_file_name, owner_window);
+        switch (run.result) {
+            case host::script_run::status::not_started:
+                ui.message_box("CMD.EXEが実行できません。", mb_critical, error_title);
+                return {};
+            case host::script_run::status::wait_failed:
+                ui.message_box("ウェイトできません。", mb_critical, error_title);
+                return {};
+            case host::script_run::status::finished:
+                break;
         }
-        if (shell.WaitForSingleObject(info.hProcess, host::infinite) != host::wait_object_0) {
-            shell.CloseHandle(info.hProcess);  // the handle is released on every path
-            ui.message_box("ウェイトできません。", mb_critical, error_title);
-            return false;
-        }
-        shell.CloseHandle(info.hProcess);
-        file_system.DeleteFile(script_file_name);
-        return true;
+        file_system.delete_file(script_file_name);
+        return {true, run.exit_status, run.reason};
     } catch (const host::host_error& failure) {
         ui.message_box(failure.description(), mb_critical, numbered_error_title(failure.number()));
-        return false;
+        return {};
     }
 }
 

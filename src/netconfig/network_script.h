@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "common/ui_services.h"
 #include "host/host.h"
 #include "profiles/profile_record.h"
-#include "ui/main_window/ui_services.h"
 
 namespace norvane {
 
@@ -18,13 +18,23 @@ inline constexpr const char* script_file_name = "cmd_tmp.cmd";
 std::array<std::string, 5> build_script_lines(const profile_record& record);
 
 // Why a record cannot safely become a script (a connection name that would break out of its
-// quotes or that the code page lacks, an address field that is not digits and dots): the
-// message to show, or nothing when it can. Throws host_error(13) as build_script_lines does.
-std::optional<std::string> unsafe_record_message(const profile_record& record);
+// quotes or that the script file cannot hold, an address field that is not digits and dots):
+// the message to show, or nothing when it can. Throws host_error(13) as build_script_lines
+// does.
+std::optional<std::string> unsafe_record_message(const profile_record& record,
+                                                 host::file_system& file_system);
 
-// Writes the script, has the shell run it hidden, waits for its end and deletes it. False,
-// after its own message box, on any failure.
-bool run_network_script(const profile_record& record, host::window_handle owner_window,
-                        host::file_system& file_system, host::shell& shell, ui_services& ui);
+// What one run came to. ran is false after any failure, once its message box has been shown;
+// when it is true, the script ran to its end with that exit status (and the reason text the
+// platform gave, if any).
+struct network_run {
+    bool ran = false;
+    int exit_status = 0;
+    std::string reason;
+};
+
+// Writes the script, has the shell run it hidden, waits for its end and deletes it.
+network_run run_network_script(const profile_record& record, host::window_handle owner_window,
+                               host::file_system& file_system, host::shell& shell, ui_services& ui);
 
 }  // namespace norvane

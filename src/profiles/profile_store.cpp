@@ -10,6 +10,10 @@ std::string failure_text(const host::host_error& failure) {
     return failure.description() + "(" + std::to_string(failure.number()) + ")";
 }
 
+store_result failed(const host::host_error& failure) {
+    return {store_result::status::failed, failure.number(), failure.description()};
+}
+
 // The first non-blank line of that name, or -1. Blank lines have no name and are passed over.
 int find_line(const std::vector<std::string>& lines, const std::string& name) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -23,8 +27,8 @@ int find_line(const std::vector<std::string>& lines, const std::string& name) {
 // Reads the file as it stands, through a rewriting stream that holds the file's lock.
 std::vector<std::string> read_current_lines(host::text_stream& stream) {
     std::vector<std::string> lines;
-    while (!stream.AtEndOfStream()) {
-        lines.push_back(stream.ReadLine());
+    while (!stream.at_end_of_stream()) {
+        lines.push_back(stream.read_line());
     }
     return lines;
 }
@@ -39,18 +43,18 @@ bool load_profiles(host::file_system& file_system, profile_table& table, std::st
     table.profile_lines.assign(1, std::string());
     table.no_profiles = true;
     try {
-        if (!file_system.FileExists(profile_file_name)) {
+        if (!file_system.file_exists(profile_file_name)) {
             return true;
         }
-        auto stream = file_system.OpenTextFile(profile_file_name, host::for_reading);
+        auto stream = file_system.open_text_file(profile_file_name, host::for_reading);
         std::size_t i = 0;
-        while (!stream->AtEndOfStream()) {
-            std::string line = stream->ReadLine();
+        while (!stream->at_end_of_stream()) {
+            std::string line = stream->read_line();
             table.profile_lines.resize(i + 1);
             table.profile_lines[i] = std::move(line);
             ++i;
         }
-        stream->Close();
+        stream->close();
         if (i > 0) {
             table.no_profiles = false;
         }
@@ -61,21 +65,21 @@ bool load_profiles(host::file_system& file_system, profile_table& table, std::st
     }
 }
 
-save_result save_profile(host::file_system& file_system, const profile_table& table,
-                         ui_services& ui, const profile_record& record) {
+store_result save_profile(host::file_system& file_system, const profile_table& table,
+                          const profile_record& record, bool overwrite_agreed) {
     const std::string line = line_from_record(record);
+    const bool exists = find_profile(table, record.profile_name) >= 0;
+    if (exists && !overwrite_agreed) {
+        return {store_result::status::needs_consent, 0, ""};
+    }
     try {
-        if (find_profile(table, record.profile_name) < 0) {
-            auto stream = file_system.OpenTextFile(profile_file_name, host::for_appending, true);
-            stream->WriteLine(line);
-            stream->Close();
-            return save_result::saved;
+        if (!exists) {
+            auto stream = file_system.open_text_file(profile_file_name, host::for_appending, true);
+            stream->write_line(line);
+            stream->close();
+            return {};
         }
-        if (ui.message_box("プロファイル名が重複しています。上書きしますか？",
-                           mb_question | mb_ok_cancel, inquiry_title) != answer_ok) {
-            return save_result::cancelled;
-        }
-        auto stream = file_system.OpenTextFile(profile_file_name, host::for_writing, false);
+        auto stream = file_system.open_text_file(profile_file_name, host::for_writing, false);
         auto lines = read_current_lines(*stream);
         // The same first-match rule on the file as it is now; should the profile have been
         // deleted meanwhile, it is saved as a new last line.
@@ -86,39 +90,37 @@ save_result save_profile(host::file_system& file_system, const profile_table& ta
             lines.push_back(line);
         }
         for (const auto& each : lines) {
-            stream->WriteLine(each);
+            stream->write_line(each);
         }
-        stream->Close();
-        return save_result::saved;
-    } catch (const host::host_error&) {
-        return save_result::failed;
+        stream->close();
+        return {};
+    } catch (const host::host_error& failure) {
+        return failed(failure);
     }
 }
 
-bool delete_profile(host::file_system& file_system, profile_table& table, ui_services& ui,
-                    const std::string& name) {
+store_result delete_profile(host::file_system& file_system, profile_table& table,
+                            const std::string& name) {
     const int index = find_profile(table, name);
     if (index < 0) {
-        ui.message_box("このプロファイルはデータベースに存在しません。", mb_critical, error_title);
-        return false;
+        return {store_result::status::not_found, 0, ""};
     }
     try {
-        auto stream = file_system.OpenTextFile(profile_file_name, host::for_writing, false);
+        auto stream = file_system.open_text_file(profile_file_name, host::for_writing, false);
         auto lines = read_current_lines(*stream);
         const int at = find_line(lines, name);
         for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
             const auto& each = lines[static_cast<std::size_t>(i)];
             if (i != at && !each.empty()) {
-                stream->WriteLine(each);
+                stream->write_line(each);
             }
         }
-        stream->Close();
+        stream->close();
     } catch (const host::host_error& failure) {
-        ui.message_box(failure.description(), mb_critical, numbered_error_title(failure.number()));
-        return false;
+        return failed(failure);
     }
     table.profile_lines[static_cast<std::size_t>(index)].clear();
-    return true;
+    return {};
 }
 
 }  // namespace norvane

@@ -1,11 +1,12 @@
-// Loading profile.dat into the profile table, and changing the file.
+// Loading profile.dat into the profile table, and changing the file. The store asks no
+// question and shows no message: it says what happened, and the window decides what the user
+// is told.
 #pragma once
 
 #include <string>
 
 #include "host/host.h"
 #include "profiles/profile_record.h"
-#include "ui/main_window/ui_services.h"
 
 namespace norvane {
 
@@ -13,22 +14,29 @@ namespace norvane {
 // when a failure stopped the load, with error_text set to "description(number)".
 bool load_profiles(host::file_system& file_system, profile_table& table, std::string& error_text);
 
-enum class save_result {
-    saved,      // appended, or written over the line of the same name
-    cancelled,  // the user declined to overwrite; the file is unchanged
-    failed,     // a file operation failed; no message has been shown
+// What a change of the file came to.
+struct store_result {
+    enum class status {
+        done,           // saved (appended or written over), or deleted
+        needs_consent,  // a profile of that name exists; nothing written without consent
+        not_found,      // no profile of that name to delete; nothing written
+        failed,         // a file operation failed: error_number and error_description
+    };
+    status result = status::done;
+    int error_number = 0;
+    std::string error_description;
 };
 
-// Appends the record, or writes it over the first line of the same name after the user has
-// agreed. The rewrite applies the change to the file as it stands at that moment, so lines
-// that another copy of the program added since the last load are kept.
-save_result save_profile(host::file_system& file_system, const profile_table& table,
-                         ui_services& ui, const profile_record& record);
+// Appends the record, or writes it over the first line of the same name when
+// overwrite_agreed is true (needs_consent when it is not). The rewrite applies the change to
+// the file as it stands at that moment, so lines that another copy of the program added since
+// the last load are kept.
+store_result save_profile(host::file_system& file_system, const profile_table& table,
+                          const profile_record& record, bool overwrite_agreed);
 
-// Removes the first line of that name. False, after its own message, when there is no such
-// profile or a file operation failed.
-bool delete_profile(host::file_system& file_system, profile_table& table, ui_services& ui,
-                    const std::string& name);
+// Removes the first line of that name, and empties its table entry.
+store_result delete_profile(host::file_system& file_system, profile_table& table,
+                            const std::string& name);
 
 // The index of the first non-blank table entry with that name, or -1.
 int find_profile(const profile_table& table, const std::string& name);

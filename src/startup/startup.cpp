@@ -1,12 +1,22 @@
 #include "startup/startup.h"
 
+#include <exception>
+#include <new>
+
 #include "profiles/profile_store.h"
 
 namespace norvane {
 
-bool get_os_name(std::string& os_name, const std::function<void(host::os_version_info&)>& query) {
-    host::os_version_info info;  // every field but the size is 0 before the query
-    query(info);
+namespace {
+
+// Failures that do not come from the host layer, numbered as the platform numbers them.
+constexpr int out_of_memory = 7;
+constexpr int internal_error = 51;
+
+}  // namespace
+
+bool get_os_name(std::string& os_name, const std::function<host::os_version()>& query) {
+    const host::os_version info = query();
     const auto platform = info.platform_id;
     const auto major = info.major_version;
     const auto minor = info.minor_version;
@@ -50,6 +60,12 @@ void Main(program_state& state, ui_services& ui, const startup_services& service
         services.show_main_form(state);
     } catch (const host::host_error& failure) {
         ui.message_box(failure.description(), mb_critical, numbered_error_title(failure.number()));
+    } catch (const std::bad_alloc&) {
+        ui.message_box("メモリが不足しています。", mb_critical,
+                       numbered_error_title(out_of_memory));
+    } catch (const std::exception&) {
+        ui.message_box("内部エラーが発生しました。", mb_critical,
+                       numbered_error_title(internal_error));
     }
 }
 

@@ -5,21 +5,20 @@
 #include <memory>
 #include <string>
 
+#include "common/program_state.h"
+#include "common/ui_services.h"
 #include "host/host.h"
-#include "startup/program_state.h"
-#include "ui/main_window/ui_services.h"
 
 namespace norvane {
 
-// Classifies the running system; writes its display name and returns whether the program
-// runs on it. The query is the host's version query, or a stand-in in tests.
-bool get_os_name(std::string& os_name,
-                 const std::function<void(host::os_version_info&)>& query = host::query_os_version);
+// Classifies the running system as the query reports it; writes its display name and
+// returns whether the program runs on it.
+bool get_os_name(std::string& os_name, const std::function<host::os_version()>& query);
 
+// What start-up is handed by the program's entry point (or by a test).
 struct startup_services {
-    std::function<void(host::os_version_info&)> query_version = host::query_os_version;
-    std::function<std::unique_ptr<host::file_system>()> create_file_system =
-        host::create_file_system;
+    std::function<host::os_version()> query_version;
+    std::function<std::unique_ptr<host::file_system>()> create_file_system;
     // Opens the main window, modeless, on the loaded state.
     std::function<void(program_state&)> show_main_form;
 };

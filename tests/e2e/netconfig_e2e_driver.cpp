@@ -15,10 +15,11 @@
 #include <iostream>
 #include <string>
 
+#include "common/ui_services.h"
 #include "host/host.h"
+#include "host/platform.h"
 #include "netconfig/network_script.h"
 #include "profiles/profile_record.h"
-#include "ui/main_window/ui_services.h"
 
 namespace {
 
@@ -56,19 +57,19 @@ int apply(const std::string& mode) {
     } else if (mode == "dhcp") {
         profile = dhcp_profile();
         auto leftover =
-            files->OpenTextFile(norvane::script_file_name, norvane::host::for_writing, true);
+            files->open_text_file(norvane::script_file_name, norvane::host::for_writing, true);
         for (const std::string& line : norvane::build_script_lines(static_profile("192.0.2.20"))) {
             if (!line.empty()) {
-                leftover->WriteLine(line);
+                leftover->write_line(line);
             }
         }
-        leftover->Close();
+        leftover->close();
     } else {
         std::cerr << "usage: netconfig_e2e_driver static|dhcp\n";
         return 2;
     }
 
-    const bool applied = norvane::run_network_script(profile, 0, *files, *shell, ui);
+    const bool applied = norvane::run_network_script(profile, 0, *files, *shell, ui).ran;
     if (!applied || ui.shown != 0) {
         std::cerr << "run_network_script failed\n";
         return 1;

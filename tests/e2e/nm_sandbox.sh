@@ -164,7 +164,6 @@ chmod 700 "$W/system-connections"
 BUS=$W/system_bus_socket
 rm -f "$BUS" "$W/dnsmasq.leases"
 export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$BUS
-unset NORVANE_CMD  # the driver finds the interpreter beside itself, as the program does
 
 FAILS=0
 check() {  # check DESCRIPTION COMMAND...

@@ -16,6 +16,7 @@
 
 #include "host/cp932.h"
 #include "host/host.h"
+#include "host/platform.h"
 
 namespace norvane::host {
 namespace {
@@ -95,17 +96,17 @@ TEST_F(file_system_test, reads_any_line_end_and_writes_code_page_932_with_crlf) 
     };
     for (const auto& [content, expected, written] : rows) {
         put(content);
-        auto reading = files_->OpenTextFile("profile.dat", for_reading);
+        auto reading = files_->open_text_file("profile.dat", for_reading);
         lines read;
-        while (!reading->AtEndOfStream()) {
-            read.push_back(reading->ReadLine());
+        while (!reading->at_end_of_stream()) {
+            read.push_back(reading->read_line());
         }
-        EXPECT_EQ(error_of([&] { reading->ReadLine(); }), 62);
+        EXPECT_EQ(error_of([&] { reading->read_line(); }), 62);
         reading.reset();
         EXPECT_EQ(read, expected) << content;
-        auto writing = files_->OpenTextFile("profile.dat", for_writing);
+        auto writing = files_->open_text_file("profile.dat", for_writing);
         for (const std::string& line : read) {
-            writing->WriteLine(line);
+            writing->write_line(line);
         }
         writing.reset();  // dropping the stream closes the file
         EXPECT_EQ(bytes_of(), written) << content;
@@ -140,11 +141,11 @@ TEST_F(file_system_test, appending_creates_the_file_or_starts_on_a_new_line_afte
         if (old != nullptr) {
             put(old);
         }
-        auto stream = files_->OpenTextFile("profile.dat", for_appending, true);
-        stream->WriteLine("b");
-        stream->WriteLine("c");
-        stream->Close();
-        EXPECT_TRUE(files_->FileExists("profile.dat"));
+        auto stream = files_->open_text_file("profile.dat", for_appending, true);
+        stream->write_line("b");
+        stream->write_line("c");
+        stream->close();
+        EXPECT_TRUE(files_->file_exists("profile.dat"));
         EXPECT_EQ(bytes_of(), expected) << (old ? old : "no file");
     }
 }
@@ -155,13 +156,13 @@ TEST_F(file_system_test, a_rewrite_reads_the_old_file_and_replaces_it_as_a_whole
     ASSERT_EQ(::chown("profile.dat", 1234, 5678), 0);
     struct stat before {};
     ASSERT_EQ(::stat("profile.dat", &before), 0);
-    auto stream = files_->OpenTextFile("profile.dat", for_writing);
-    stream->WriteLine("new");
+    auto stream = files_->open_text_file("profile.dat", for_writing);
+    stream->write_line("new");
     EXPECT_EQ(bytes_of(), "a\r\nb\r\n");
-    EXPECT_EQ(stream->ReadLine(), "a");
-    EXPECT_EQ(stream->ReadLine(), "b");
-    EXPECT_TRUE(stream->AtEndOfStream());
-    stream->Close();
+    EXPECT_EQ(stream->read_line(), "a");
+    EXPECT_EQ(stream->read_line(), "b");
+    EXPECT_TRUE(stream->at_end_of_stream());
+    stream->close();
     EXPECT_EQ(bytes_of(), "new\r\n");
     EXPECT_EQ(entries(), 1);
     struct stat after {};
@@ -174,15 +175,15 @@ TEST_F(file_system_test, a_rewrite_reads_the_old_file_and_replaces_it_as_a_whole
 TEST_F(file_system_test, a_rewrite_that_fails_leaves_the_old_file_even_on_a_full_disk) {
     put("old\r\n");
     try {
-        auto stream = files_->OpenTextFile("profile.dat", for_writing);
-        stream->WriteLine("half");
+        auto stream = files_->open_text_file("profile.dat", for_writing);
+        stream->write_line("half");
         throw 1;  // the program fails before Close
     } catch (int) {
     }
-    auto failing = files_->OpenTextFile("profile.dat", for_writing);
-    failing->WriteLine("half");
-    EXPECT_EQ(error_of([&] { failing->WriteLine("雪☃"); }), 75);
-    failing->Close();  // the failure was reported by the write
+    auto failing = files_->open_text_file("profile.dat", for_writing);
+    failing->write_line("half");
+    EXPECT_EQ(error_of([&] { failing->write_line("雪☃"); }), 75);
+    failing->close();  // the failure was reported by the write
     EXPECT_EQ(bytes_of(), "old\r\n");
     EXPECT_EQ(entries(), 1);
 
@@ -193,9 +194,9 @@ TEST_F(file_system_test, a_rewrite_that_fails_leaves_the_old_file_even_on_a_full
     }
     put(std::string(30000, 'o'), "small/profile.dat");
     const int error = error_of([&] {
-        auto stream = files_->OpenTextFile("small/profile.dat", for_writing);
+        auto stream = files_->open_text_file("small/profile.dat", for_writing);
         for (int i = 0; i < 100; ++i) {
-            stream->WriteLine(std::string(1000, 'n'));
+            stream->write_line(std::string(1000, 'n'));
         }
     });
     const std::string left = bytes_of("small/profile.dat");
@@ -214,23 +215,25 @@ TEST_F(file_system_test, failures_carry_the_numbers_the_program_shows) {
     ASSERT_EQ(::chmod("profile.dat", 0444), 0);  // read-only even for the superuser
     for (const auto& [name, reading, changing] :
          {std::tuple{"missing.dat", 53, 53}, {"folder", 75, 75}, {"profile.dat", 0, 70}}) {
-        EXPECT_EQ(files_->FileExists(name), reading == 0) << name;
+        EXPECT_EQ(files_->file_exists(name), reading == 0) << name;
         for (const iomode mode : {for_reading, for_writing, for_appending}) {
-            EXPECT_EQ(error_of([&] { files_->OpenTextFile(name, mode); }),
+            EXPECT_EQ(error_of([&] { files_->open_text_file(name, mode); }),
                       mode == for_reading ? reading : changing)
                 << name << mode;
         }
-        EXPECT_EQ(error_of([&] { files_->DeleteFile(name); }), changing) << name;
+        EXPECT_EQ(error_of([&] { files_->delete_file(name); }), changing) << name;
     }
     if (::geteuid() == 0) {
         // Another user's file in a folder anyone may write to; a folder they may not write to.
         ASSERT_EQ(::chmod("profile.dat", 0644), 0);
         ASSERT_EQ(::chmod(".", 0777), 0);
-        EXPECT_EQ(error_as_ordinary_user([&] { files_->OpenTextFile("profile.dat", for_writing); }),
-                  70);
+        EXPECT_EQ(
+            error_as_ordinary_user([&] { files_->open_text_file("profile.dat", for_writing); }),
+            70);
         ASSERT_EQ(::chmod(".", 0755), 0);
-        EXPECT_EQ(error_as_ordinary_user([&] { files_->OpenTextFile("new", for_appending, true); }),
-                  70);
+        EXPECT_EQ(
+            error_as_ordinary_user([&] { files_->open_text_file("new", for_appending, true); }),
+            70);
     }
     EXPECT_EQ(bytes_of(), "old\r\n");
     EXPECT_EQ(entries(), 2);
@@ -247,12 +250,12 @@ TEST_F(file_system_test, an_open_stream_keeps_other_writers_out_until_it_is_clos
     for (const auto& [first_mode, second_mode, error] : rows) {
         put("a\r\n");
         const auto second = [&] {
-            second_mode == 0 ? files_->DeleteFile("profile.dat")
-                             : files_->OpenTextFile("profile.dat", second_mode)->Close();
+            second_mode == 0 ? files_->delete_file("profile.dat")
+                             : files_->open_text_file("profile.dat", second_mode)->close();
         };
-        auto first = files_->OpenTextFile("profile.dat", first_mode);
+        auto first = files_->open_text_file("profile.dat", first_mode);
         EXPECT_EQ(error_of(second), error) << first_mode << " " << second_mode;
-        first->Close();
+        first->close();
         EXPECT_EQ(error_of(second), 0) << first_mode << " " << second_mode;
     }
 }

@@ -1,5 +1,5 @@
-// The shell on this host: command scripts run in the interpreter named by NORVANE_CMD, other
-// targets go to xdg-open; here both are small sh scripts that record how they were started.
+// The shell on this host: command scripts run in the interpreter it was given, addresses go
+// to the opener; here both are small sh scripts that record how they were started.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <optional>
 #include <sstream>
 #include <thread>
 #include <utility>
 
 #include "host/host.h"
+#include "host/posix/shell_posix.h"
 
 namespace norvane::host {
 namespace {
@@ -35,12 +35,13 @@ bool wait_until(const std::function<bool()>& done) {
 }
 
 // The interpreter writes its argument, directory, stdin and whether it leads its own session
-// to "log" beside it, then waits for "release"; the opener writes its pid and target.
+// to "log" beside it, then exits with the status written in "status"; the opener writes its
+// pid and target.
 const std::pair<const char*, const char*> programs[] = {
     {"fake-cmd", R"sh(read -r pid _ _ _ _ sid _ < /proc/$$/stat
 printf '%s|%s|%s|%s\n' "$1" "$PWD" "$(readlink /proc/$$/fd/0)" \
     "$([ "$pid" = "$sid" ] && echo leader)" > "${0%/*}/log"
-while [ ! -e "${0%/*}/release" ]; do sleep 0.02; done
+exit "$(cat "${0%/*}/status")"
 )sh"},
     {"xdg-open", R"sh(echo "$$ $1" > "${0%/*}/opened")sh"},
 };
@@ -56,7 +57,6 @@ class shell_posix : public ::testing::Test {
             std::ofstream(name) << "#!/bin/sh\n" << body << "\n";
             fs::permissions(name, fs::perms::owner_all);
         }
-        ::setenv("NORVANE_CMD", (dir_ / "fake-cmd").c_str(), 1);
         // The test's own stdin is a file, so that /dev/null in a started program is the shell's.
         const int file = ::open("fake-cmd", O_RDONLY | O_CLOEXEC);
         ASSERT_EQ(::dup2(file, 0), 0);
@@ -66,52 +66,45 @@ class shell_posix : public ::testing::Test {
         ::dup2(stdin_, 0);
         ::close(stdin_);
         ::setenv("PATH", path_.c_str(), 1);
-        ::unsetenv("NORVANE_CMD");
         fs::current_path(previous_);
         fs::remove_all(dir_);
     }
-    static shell_execute_info launch(const std::string& file,
-                                     const std::optional<std::string>& directory = {}) {
-        shell_execute_info info;
-        info.fMask = see_mask_nocloseprocess;
-        info.lpFile = file;
-        info.lpDirectory = directory;
-        return info;
+    std::unique_ptr<shell> shell_for(const std::string& interpreter) const {
+        return create_posix_shell((dir_ / interpreter).string(), "xdg-open");
     }
 
     fs::path dir_, previous_ = fs::current_path();
     const int stdin_ = ::dup(0);
     const std::string path_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    std::unique_ptr<shell> shell_ = create_shell();
 };
 
-TEST_F(shell_posix, a_script_runs_in_a_session_of_its_own_and_is_waited_for) {
-    fs::create_directory("folder");
-    const std::pair<std::string, std::optional<std::string>> rows[] = {
-        {"cmd_tmp.cmd", std::nullopt},
-        {"RUN.BAT", std::nullopt},
-        {"x.Cmd", (dir_ / "folder").string()}};
-    for (const auto& [file, directory] : rows) {
-        fs::remove("release");
-        shell_execute_info info = launch(file, directory);
-        ASSERT_NE(shell_->ShellExecuteEx(info), 0) << file;
-        EXPECT_EQ(shell_->WaitForSingleObject(info.hProcess, 30), 0x102u) << "still running";
-        std::ofstream("release").put('x');
-        EXPECT_EQ(shell_->WaitForSingleObject(info.hProcess, infinite), wait_object_0);
-        EXPECT_EQ(shell_->WaitForSingleObject(info.hProcess, 0), wait_object_0) << "stays ended";
-        EXPECT_EQ(read_text("log"),
-                  file + "|" + directory.value_or(dir_.string()) + "|/dev/null|leader\n");
-        EXPECT_TRUE(shell_->CloseHandle(info.hProcess));
-        EXPECT_FALSE(shell_->CloseHandle(info.hProcess));
-        EXPECT_EQ(shell_->WaitForSingleObject(info.hProcess, infinite), 0xFFFFFFFFu);
+TEST_F(shell_posix, a_script_runs_in_a_session_of_its_own_and_its_exit_status_comes_back) {
+    const auto shell = shell_for("fake-cmd");
+    const std::pair<std::string, int> rows[] = {{"cmd_tmp.cmd", 0}, {"RUN.BAT", 3}, {"x.Cmd", 255}};
+    for (const auto& [file, status] : rows) {
+        std::ofstream("status") << status;
+        const script_run run = shell->run_script(file, 0x1234);
+        EXPECT_EQ(run.result, script_run::status::finished) << file;
+        EXPECT_EQ(run.exit_status, status) << file;
+        EXPECT_EQ(read_text("log"), file + "|" + dir_.string() + "|/dev/null|leader\n");
     }
 }
 
-// Other targets go to the desktop's opener, which is not waited for but reaped.
-TEST_F(shell_posix, other_targets_go_to_the_opener_and_what_cannot_start_gives_zero) {
+// The environment chooses nothing: the interpreter is the one the shell was made with.
+TEST_F(shell_posix, the_environment_does_not_choose_the_interpreter) {
+    ::setenv("NORVANE_CMD", (dir_ / "fake-cmd").c_str(), 1);
+    std::ofstream("status") << 0;
+    const auto run = shell_for("missing")->run_script("cmd_tmp.cmd", 0);
+    ::unsetenv("NORVANE_CMD");
+    EXPECT_EQ(run.result, script_run::status::not_started);
+    EXPECT_FALSE(fs::exists("log"));
+}
+
+// Addresses go to the desktop's opener, which is not waited for but reaped.
+TEST_F(shell_posix, addresses_go_to_the_opener_and_what_cannot_start_fails) {
     ::setenv("PATH", dir_.c_str(), 1);
-    shell_execute_info info = launch("https://example.invalid/a?b=c");
-    ASSERT_NE(shell_->ShellExecuteEx(info), 0);
+    const auto shell = shell_for("fake-cmd");
+    ASSERT_TRUE(shell->open_address("https://example.invalid/a?b=c", 0));
     ASSERT_TRUE(wait_until([] { return read_text("opened").ends_with('\n'); }));
     std::istringstream opened(read_text("opened"));
     std::string pid;
@@ -122,16 +115,13 @@ TEST_F(shell_posix, other_targets_go_to_the_opener_and_what_cannot_start_gives_z
 
     // Not executable any more: it can start neither as the opener nor as the interpreter.
     fs::permissions("xdg-open", fs::perms::owner_read);
-    for (const auto& [interpreter, file] :
-         {std::pair{"missing", "cmd_tmp.cmd"}, std::pair{"xdg-open", "cmd_tmp.cmd"},
-          std::pair{"fake-cmd", "mailto:someone@example.invalid"}}) {
-        ::setenv("NORVANE_CMD", (dir_ / interpreter).c_str(), 1);
-        info = launch(file);
-        EXPECT_EQ(shell_->ShellExecuteEx(info), 0) << interpreter << " " << file;
-        EXPECT_EQ(info.hProcess, 0u);
+    EXPECT_FALSE(shell->open_address("mailto:someone@example.invalid", 0));
+    EXPECT_FALSE(shell->open_address("", 0));
+    for (const char* interpreter : {"missing", "xdg-open"}) {
+        EXPECT_EQ(shell_for(interpreter)->run_script("cmd_tmp.cmd", 0).result,
+                  script_run::status::not_started)
+            << interpreter;
     }
-    EXPECT_EQ(shell_->WaitForSingleObject(12345, infinite), 0xFFFFFFFFu);
-    EXPECT_FALSE(shell_->CloseHandle(12345));
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <tuple>
 
 #include "host/cp932.h"
+#include "host/platform.h"
 #include "support/recording_shell.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -44,12 +44,10 @@ struct network_script_fixture : ::testing::Test {
     std::string script_bytes;  // cmd_tmp.cmd as the shell found it
 
     network_script_fixture() {
-        shell.on_execute = [this](const host::shell_execute_info&) {
-            script_bytes = read_bytes("cmd_tmp.cmd");
-        };
+        shell.on_run = [this](const std::string&) { script_bytes = read_bytes("cmd_tmp.cmd"); };
     }
     bool run(const profile_record& record) {
-        return run_network_script(record, 0x5678, *files, shell, ui);
+        return run_network_script(record, 0x5678, *files, shell, ui).ran;
     }
 };
 
@@ -88,31 +86,35 @@ TEST_F(network_script_fixture, writes_the_exact_script_in_cp932_with_crlf) {
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
     EXPECT_TRUE(ui.messages.empty());
-    // Started hidden, waited for without a time limit, its handle closed.
-    const auto& info = shell.launches.at(0);
-    EXPECT_EQ(std::tie(info.cbSize, info.fMask, info.hwnd, info.lpVerb, info.lpFile, info.nShow),
-              std::make_tuple(60u, 0x40u, host::window_handle{0x5678}, std::string("Open"),
-                              std::string("cmd_tmp.cmd"), 0));
-    EXPECT_FALSE(info.lpParameters || info.lpDirectory);
-    EXPECT_EQ(shell.waits.at(0), (std::pair<host::process_handle, std::uint32_t>{77, 0xFFFFFFFFu}));
-    EXPECT_EQ(shell.closed.size(), std::size(cases));
+    // The script of the current folder, owned by the caller's window.
+    EXPECT_EQ(shell.scripts.at(0), (testing::recording_shell::request{"cmd_tmp.cmd", 0x5678}));
+    EXPECT_EQ(shell.scripts.size(), std::size(cases));
+}
+
+// The script's exit status and reason reach the caller; a run that ended is a run, whatever
+// its status.
+TEST_F(network_script_fixture, the_exit_status_of_the_run_is_kept_for_the_caller) {
+    shell.script_result = {host::script_run::status::finished, 3, "接続が見つかりません"};
+    const auto run = run_network_script(static_record("", "", ""), 0, *files, shell, ui);
+    EXPECT_TRUE(run.ran);
+    EXPECT_EQ(run.exit_status, 3);
+    EXPECT_EQ(run.reason, "接続が見つかりません");
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(network_script_fixture, appends_to_a_script_a_failed_call_left_behind) {
-    shell.execute_result = 0;
+    shell.script_result.result = host::script_run::status::not_started;
     EXPECT_FALSE(run({"H", lan, "", "", "", "", "", "", "1"}));
     EXPECT_EQ(ui.messages.at(0),
               (testing::shown_message{"CMD.EXEが実行できません。", 16, "エラー"}));
     ASSERT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
     const std::string left = read_bytes("cmd_tmp.cmd");
 
-    shell.execute_result = 1;
-    shell.wait_result = 0xFFFFFFFFu;
+    shell.script_result.result = host::script_run::status::wait_failed;
     EXPECT_FALSE(run(static_record("", "", "")));
     EXPECT_EQ(ui.messages.at(1), (testing::shown_message{"ウェイトできません。", 16, "エラー"}));
     EXPECT_TRUE(script_bytes.starts_with(left));
     EXPECT_GT(script_bytes.size(), left.size());
-    EXPECT_EQ(shell.closed.size(), 1u);  // released even though the wait failed
     EXPECT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
 }
 
@@ -125,7 +127,7 @@ TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_wi
         EXPECT_EQ(ui.messages[0].style, 16);
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
-    EXPECT_TRUE(shell.launches.empty());
+    EXPECT_TRUE(shell.scripts.empty());
 }
 
 TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
@@ -149,7 +151,7 @@ TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
         EXPECT_TRUE(ui.messages[0].text.starts_with(c.names)) << ui.messages[0].text;
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
-    EXPECT_TRUE(shell.launches.empty());
+    EXPECT_TRUE(shell.scripts.empty());
     // Fields a DHCP script does not use are not held against it.
     EXPECT_TRUE(run({"P", lan, "junk;", "", "", "", "", "", "1"}));
 }
@@ -159,7 +161,7 @@ TEST_F(network_script_fixture, a_script_that_cannot_be_written_is_reported_with_
     EXPECT_FALSE(run(static_record("", "", "")));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.messages[0].title.starts_with("エラー("));
-    EXPECT_TRUE(shell.launches.empty());
+    EXPECT_TRUE(shell.scripts.empty());
 }
 
 }  // namespace

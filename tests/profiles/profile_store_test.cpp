@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "support/scripted_ui.h"
+#include "host/platform.h"
 #include "support/temp_dir.h"
 
 namespace norvane {
@@ -15,15 +15,25 @@ using testing::write_bytes;
 
 struct store_fixture : ::testing::Test {
     testing::temp_dir dir;
-    testing::scripted_ui ui;
     std::unique_ptr<host::file_system> files = host::create_file_system();
     profile_table table;
     std::string error;
 
     bool load() { return load_profiles(*files, table, error); }
-    save_result save(const std::string& name) {
-        return save_profile(*files, table, ui, {name, "c", "", "", "", "", "", "", "1"});
+    // Saves a profile of that name, agreeing to overwrite only when asked to.
+    store_result::status save(const std::string& name, bool agree = true) {
+        const profile_record record{name, "c", "", "", "", "", "", "", "1"};
+        const auto first = save_profile(*files, table, record, false);
+        asked = first.result == store_result::status::needs_consent;
+        if (!asked || !agree) {
+            return first.result;
+        }
+        return save_profile(*files, table, record, true).result;
     }
+    store_result::status remove(const std::string& name) {
+        return delete_profile(*files, table, name).result;
+    }
+    bool asked = false;
 };
 
 TEST_F(store_fixture, load_reads_raw_lines_in_file_order) {
@@ -55,22 +65,23 @@ TEST_F(store_fixture, load_reads_raw_lines_in_file_order) {
 struct failing_files : host::file_system {
     struct stream : host::text_stream {
         int left = 2;
-        bool AtEndOfStream() override { return false; }
-        std::string ReadLine() override {
+        bool at_end_of_stream() override { return false; }
+        std::string read_line() override {
             if (left-- == 0) {
                 throw host::host_error(host::path_file_access_error);
             }
             return "line" + std::to_string(left);
         }
-        void WriteLine(const std::string&) override {}
-        void Close() override {}
+        void write_line(const std::string&) override {}
+        void close() override {}
     };
-    bool FileExists(const std::string&) override { return true; }
-    std::unique_ptr<host::text_stream> OpenTextFile(const std::string&, host::iomode,
-                                                    bool) override {
+    bool file_exists(const std::string&) override { return true; }
+    std::unique_ptr<host::text_stream> open_text_file(const std::string&, host::iomode,
+                                                      bool) override {
         return std::make_unique<stream>();
     }
-    void DeleteFile(const std::string&) override {}
+    void delete_file(const std::string&) override {}
+    bool can_store(const std::string&) override { return true; }
 };
 
 TEST_F(store_fixture, a_load_that_fails_keeps_what_it_read_and_reports_no_profiles) {
@@ -104,22 +115,29 @@ TEST_F(store_fixture, save_appends_or_overwrites_the_first_exact_match) {
             write_bytes("profile.dat", c.before);
         }
         ASSERT_TRUE(load());
-        ui.messages.clear();
-        EXPECT_EQ(save(c.name), save_result::saved);
+        EXPECT_EQ(save(c.name), store_result::status::done);
         EXPECT_EQ(read_bytes("profile.dat"), c.after);
-        EXPECT_EQ(ui.messages.size(), c.asked ? 1u : 0u) << c.name;
+        EXPECT_EQ(asked, c.asked) << c.name;
     }
+}
+
+TEST_F(store_fixture, without_consent_an_existing_profile_is_not_touched) {
+    write_bytes("profile.dat", "A,1\r\nB,2\r\n");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(save("B", false), store_result::status::needs_consent);
+    EXPECT_EQ(read_bytes("profile.dat"), "A,1\r\nB,2\r\n");
+    EXPECT_EQ(table.profile_lines, (std::vector<std::string>{"A,1", "B,2"}));
 }
 
 TEST_F(store_fixture, rewrites_keep_lines_another_copy_added_since_the_load) {
     write_bytes("profile.dat", "A,1\r\nB,2\r\n");
     ASSERT_TRUE(load());
     auto other = host::create_file_system();
-    auto stream = other->OpenTextFile("profile.dat", host::for_appending);
-    stream->WriteLine("C,3");
-    stream->Close();
-    EXPECT_EQ(save("B"), save_result::saved);
-    EXPECT_TRUE(delete_profile(*files, table, ui, "A"));
+    auto stream = other->open_text_file("profile.dat", host::for_appending);
+    stream->write_line("C,3");
+    stream->close();
+    EXPECT_EQ(save("B"), store_result::status::done);
+    EXPECT_EQ(remove("A"), store_result::status::done);
     EXPECT_EQ(read_bytes("profile.dat"), "B,c,,,,,,,1\r\nC,3\r\n");
     EXPECT_EQ(table.profile_lines[0], "");
 }
@@ -128,19 +146,21 @@ TEST_F(store_fixture, after_a_failed_load_save_appends_and_delete_finds_nothing)
     write_bytes("profile.dat", "A,old\r\n");
     table.profile_lines = {"A,old"};
     table.no_profiles = true;
-    EXPECT_EQ(save("A"), save_result::saved);
+    EXPECT_EQ(save("A"), store_result::status::done);
+    EXPECT_FALSE(asked);
     EXPECT_EQ(read_bytes("profile.dat"), "A,old\r\nA,c,,,,,,,1\r\n");
-    EXPECT_FALSE(delete_profile(*files, table, ui, "A"));
-    EXPECT_EQ(ui.messages.back().text, "このプロファイルはデータベースに存在しません。");
+    EXPECT_EQ(remove("A"), store_result::status::not_found);
 }
 
 TEST_F(store_fixture, a_rewrite_of_a_vanished_file_fails) {
     write_bytes("profile.dat", "A,1\r\n");
     ASSERT_TRUE(load());
     std::filesystem::remove("profile.dat");
-    EXPECT_EQ(save("A"), save_result::failed);
-    EXPECT_FALSE(delete_profile(*files, table, ui, "A"));
-    EXPECT_EQ(ui.messages.back().title, "エラー(53)");
+    EXPECT_EQ(save("A"), store_result::status::failed);
+    const auto deleted = delete_profile(*files, table, "A");
+    EXPECT_EQ(deleted.result, store_result::status::failed);
+    EXPECT_EQ(deleted.error_number, 53);
+    EXPECT_EQ(deleted.error_description, host::describe_error(53));
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
+#include "host/platform.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -12,35 +16,28 @@ namespace {
 
 using testing::scripted_ui;
 
-TEST(os_name, classifies_every_row_of_the_version_table) {
+host::os_version version(std::uint32_t platform, std::uint32_t major, std::uint32_t minor) {
+    return {.platform_id = platform, .major_version = major, .minor_version = minor};
+}
+
+// The rows where a slip is easy: the two supported versions and their neighbours, the 95
+// family's minor versions whatever the major one, a failed query.
+TEST(os_name, only_windows_2000_and_xp_are_supported) {
     const struct {
-        std::uint32_t platform, major, minor;
+        host::os_version version;
         const char* name;
-    } cases[] = {{0, 3, 10, "Win32s"},      {1, 4, 0, "Windows 95"}, {1, 4, 10, "Windows 98"},
-                 {1, 7, 90, "Windows Me"},  {1, 4, 3, "Unknown"},    {2, 4, 7, "Windows NT 4.0"},
-                 {2, 5, 0, "Windows 2000"}, {2, 5, 1, "Windows XP"}, {2, 5, 2, "Unknown"},
-                 {2, 6, 1, "Unknown"},      {2, 3, 51, "Unknown"},   {3, 5, 1, "Unknown"}};
+    } cases[] = {{version(2, 5, 0), "Windows 2000"},   {version(2, 5, 1), "Windows XP"},
+                 {version(2, 5, 2), "Unknown"},        {version(2, 6, 1), "Unknown"},
+                 {version(2, 4, 7), "Windows NT 4.0"}, {version(1, 7, 90), "Windows Me"},
+                 {version(1, 4, 3), "Unknown"},        {version(3, 5, 1), "Unknown"},
+                 {host::os_version{}, "Win32s"}};
     for (const auto& c : cases) {
         std::string name;
-        const bool allowed = get_os_name(name, [&](host::os_version_info& info) {
-            EXPECT_EQ(info.size, 148u);
-            EXPECT_EQ(info.platform_id, 0u);  // cleared before the query
-            info.platform_id = c.platform;
-            info.major_version = c.major;
-            info.minor_version = c.minor;
-        });
+        const bool allowed = get_os_name(name, [&] { return c.version; });
         EXPECT_EQ(name, c.name);
         EXPECT_EQ(allowed,
                   name == std::string("Windows 2000") || name == std::string("Windows XP"));
     }
-    std::string name;
-    EXPECT_FALSE(get_os_name(name, [](host::os_version_info&) {}));  // a failed query
-    EXPECT_EQ(name, "Win32s");
-}
-
-TEST(os_name, this_host_is_supported) {
-    std::string name;
-    EXPECT_TRUE(get_os_name(name));
 }
 
 struct startup_fixture : ::testing::Test {
@@ -52,11 +49,7 @@ struct startup_fixture : ::testing::Test {
     startup_services services;
 
     startup_fixture() {
-        services.query_version = [](host::os_version_info& info) {
-            info.platform_id = 2;
-            info.major_version = 5;
-            info.minor_version = 1;
-        };
+        services.query_version = host::query_os_version;  // this host must be supported
         services.create_file_system = [this] {
             ++components_created;
             return host::create_file_system();
@@ -66,10 +59,7 @@ struct startup_fixture : ::testing::Test {
 };
 
 TEST_F(startup_fixture, refuses_an_unsupported_system_before_touching_anything) {
-    services.query_version = [](host::os_version_info& info) {
-        info.platform_id = 2;
-        info.major_version = 4;
-    };
+    services.query_version = [] { return version(2, 4, 0); };
     Main(state, ui, services);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(
@@ -93,7 +83,7 @@ TEST_F(startup_fixture, opens_the_window_with_an_empty_table_when_there_is_no_fi
 TEST_F(startup_fixture, a_failed_load_shows_its_text_and_opens_no_window) {
     // Another copy of the program is writing the file.
     auto other = host::create_file_system();
-    auto writer = other->OpenTextFile("profile.dat", host::for_appending, true);
+    auto writer = other->open_text_file("profile.dat", host::for_appending, true);
     Main(state, ui, services);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].style, 16);
@@ -111,6 +101,24 @@ TEST_F(startup_fixture, a_component_that_cannot_be_created_is_reported_with_its_
     EXPECT_EQ(ui.messages[0].title, "エラー(429)");
     EXPECT_EQ(ui.messages[0].text, host::describe_error(429));
     EXPECT_EQ(windows_opened, 0);
+}
+
+// Whatever fails while the window is being built is told with a description and a number.
+TEST_F(startup_fixture, any_other_failure_is_reported_with_a_description_and_a_number) {
+    const struct {
+        std::function<void()> failure;
+        const char* title;
+    } cases[] = {{[] { throw std::bad_alloc(); }, "エラー(7)"},
+                 {[] { throw std::runtime_error("x"); }, "エラー(51)"}};
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        services.show_main_form = [&](program_state&) { c.failure(); };
+        Main(state, ui, services);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].title, c.title);
+        EXPECT_EQ(ui.messages[0].style, 16);
+        EXPECT_FALSE(ui.messages[0].text.empty());
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// A shell that records its launches and answers as a test tells it to.
+// A shell that records what it was asked to do and answers as a test tells it to.
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "host/host.h"
@@ -10,32 +11,30 @@ namespace norvane::testing {
 
 class recording_shell : public host::shell {
   public:
-    int ShellExecuteEx(host::shell_execute_info& info) override {
-        launches.push_back(info);
-        if (on_execute) {
-            on_execute(info);
+    struct request {
+        std::string target;  // the script file or the address
+        host::window_handle owner = 0;
+        bool operator==(const request&) const = default;
+    };
+
+    host::script_run run_script(const std::string& script_file,
+                                host::window_handle owner) override {
+        scripts.push_back({script_file, owner});
+        if (on_run) {
+            on_run(script_file);
         }
-        if (execute_result != 0) {
-            info.hProcess = 77;
-        }
-        return execute_result;
+        return script_result;
     }
-    std::uint32_t WaitForSingleObject(host::process_handle process,
-                                      std::uint32_t timeout) override {
-        waits.push_back({process, timeout});
-        return wait_result;
-    }
-    bool CloseHandle(host::process_handle process) override {
-        closed.push_back(process);
-        return true;
+    bool open_address(const std::string& target, host::window_handle owner) override {
+        addresses.push_back({target, owner});
+        return open_result;
     }
 
-    int execute_result = 1;
-    std::uint32_t wait_result = host::wait_object_0;
-    std::function<void(const host::shell_execute_info&)> on_execute;
-    std::vector<host::shell_execute_info> launches;
-    std::vector<std::pair<host::process_handle, std::uint32_t>> waits;
-    std::vector<host::process_handle> closed;
+    host::script_run script_result{host::script_run::status::finished, 0, ""};
+    bool open_result = true;
+    std::function<void(const std::string&)> on_run;  // runs while the script "runs"
+    std::vector<request> scripts;
+    std::vector<request> addresses;
 };
 
 }  // namespace norvane::testing

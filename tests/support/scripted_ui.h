@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/main_window/ui_services.h"
+#include "common/ui_services.h"
 
 namespace norvane::testing {
 

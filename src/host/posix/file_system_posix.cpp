@@ -18,6 +18,7 @@
 
 #include "host/cp932.h"
 #include "host/host.h"
+#include "host/platform.h"
 
 namespace norvane::host {
 namespace {
@@ -272,19 +273,19 @@ class posix_text_stream final : public text_stream {
             failed_ = true;
         }
         try {
-            Close();
+            close();
         } catch (...) {
             // The stream is gone; there is no one left to tell.
         }
     }
 
-    bool AtEndOfStream() override {
+    bool at_end_of_stream() override {
         const failure_guard guard(*this, false);
         load();
         return next_line_ >= lines_.size();
     }
 
-    std::string ReadLine() override {
+    std::string read_line() override {
         const failure_guard guard(*this, false);
         load();
         if (next_line_ >= lines_.size()) {
@@ -297,7 +298,7 @@ class posix_text_stream final : public text_stream {
     void start_on_new_line() { pending_line_break_ = true; }
 
     // Once a write has failed the stream writes nothing more, and a rewrite keeps the old file.
-    void WriteLine(const std::string& text) override {
+    void write_line(const std::string& text) override {
         if (closed_ || mode_ == for_reading) {
             fail(bad_file_mode);
         }
@@ -318,8 +319,8 @@ class posix_text_stream final : public text_stream {
         }
     }
 
-    // After a failed write, Close only releases the file (the failure has been reported).
-    void Close() override {
+    // After a failed write, close only releases the file (the failure has been reported).
+    void close() override {
         if (closed_) {
             return;
         }
@@ -458,14 +459,14 @@ bool ends_with_line_break(const std::string& name, const struct stat& st) {
 
 class posix_file_system final : public file_system {
   public:
-    bool FileExists(const std::string& name) override {
+    bool file_exists(const std::string& name) override {
         struct stat st {};
         return !name.empty() && name.find('\0') == std::string::npos &&
                ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
-    std::unique_ptr<text_stream> OpenTextFile(const std::string& name, iomode mode,
-                                              bool create) override {
+    std::unique_ptr<text_stream> open_text_file(const std::string& name, iomode mode,
+                                                bool create) override {
         check_name(name);
         switch (mode) {
             case for_reading: {
@@ -492,7 +493,7 @@ class posix_file_system final : public file_system {
         fail(bad_file_mode);
     }
 
-    void DeleteFile(const std::string& name) override {
+    void delete_file(const std::string& name) override {
         check_name(name);
         struct stat st {};
         if (::lstat(name.c_str(), &st) != 0) {
@@ -517,8 +518,10 @@ class posix_file_system final : public file_system {
         }
     }
 
+    bool can_store(const std::string& text) override { return representable_in_cp932(text); }
+
   private:
-    // The old file stays locked, and readable through the stream, until Close renames the
+    // The old file stays locked, and readable through the stream, until close renames the
     // new content over it.
     static std::unique_ptr<text_stream> open_rewrite(const std::string& name, bool create) {
         locked_file file = open_locked(name, O_RDONLY, create, LOCK_EX);

@@ -43,17 +43,10 @@ void about_form::form_load() {
 }
 
 void about_form::url_bt_click(int index) {
-    host::shell_execute_info info;
-    info.cbSize = 60;
-    info.fMask = host::see_mask_nocloseprocess;
-    info.hwnd = view_.window_handle();
-    info.lpVerb = "Open";
-    info.lpFile = index == 1 ? "mailto:" + view_.url_caption(1) : view_.url_caption(index);
-    info.nShow = host::sw_shownormal;
+    const std::string target =
+        index == 1 ? "mailto:" + view_.url_caption(1) : view_.url_caption(index);
     // Nothing is shown when the shell cannot open the target.
-    if (shell_.ShellExecuteEx(info) != 0 && info.hProcess != 0) {
-        shell_.CloseHandle(info.hProcess);
-    }
+    shell_.open_address(target, view_.window_handle());
 }
 
 void about_form::cmd_ok_click() {

@@ -1,6 +1,5 @@
 #include "ui/main_window/main_form.h"
 
-#include "host/cp932.h"
 #include "netconfig/network_script.h"
 #include "profiles/profile_store.h"
 #include "ui/main_window/octet_rules.h"
@@ -48,7 +47,8 @@ control_ref after_field(control field) {
 }
 
 // Why a name cannot be stored in a line of profile.dat, or "" when it can.
-std::string unstorable_name_message(const std::string& name, const char* field) {
+std::string unstorable_name_message(const std::string& name, const char* field,
+                                    host::file_system& file_system) {
     if (name.find(',') != std::string::npos) {
         return std::string(field) + "に「,」（カンマ）は使用できません。";
     }
@@ -56,7 +56,7 @@ std::string unstorable_name_message(const std::string& name, const char* field) 
     for (unsigned char c : name) {
         control_character = control_character || c < 0x20 || c == 0x7F;
     }
-    if (control_character || !host::representable_in_cp932(name)) {
+    if (control_character || !file_system.can_store(name)) {
         return std::string(field) + "にデータベースに保存できない文字が含まれています。";
     }
     return "";
@@ -142,7 +142,8 @@ void main_form::save_bt_click() {
         const char* field;
     } names[] = {{control::profile_list, "プロファイル名"}, {control::connect_txt, "接続名"}};
     for (const auto& name : names) {
-        const auto message = unstorable_name_message(view_.text({name.id}), name.field);
+        const auto message =
+            unstorable_name_message(view_.text({name.id}), name.field, *state_.file_system);
         if (!message.empty()) {
             report_incomplete({name.id}, message);
             ui_.beep();
@@ -150,17 +151,20 @@ void main_form::save_bt_click() {
         }
     }
     const auto record = record_from_controls();
-    switch (save_profile(*state_.file_system, state_.table, ui_, record)) {
-        case save_result::failed:
-            ui_.message_box(
-                "データベースファイルをオープンできませんでした。\r\n"
-                "データベースは更新されていません。",
-                mb_critical, error_title);
-            return;
-        case save_result::cancelled:
-            return;
-        case save_result::saved:
-            break;
+    auto saved = save_profile(*state_.file_system, state_.table, record, false);
+    if (saved.result == store_result::status::needs_consent) {
+        if (ui_.message_box("プロファイル名が重複しています。上書きしますか？",
+                            mb_question | mb_ok_cancel, inquiry_title) != answer_ok) {
+            return;  // the file is unchanged; nothing to reload or report
+        }
+        saved = save_profile(*state_.file_system, state_.table, record, true);
+    }
+    if (saved.result != store_result::status::done) {
+        ui_.message_box(
+            "データベースファイルをオープンできませんでした。\r\n"
+            "データベースは更新されていません。",
+            mb_critical, error_title);
+        return;
     }
     std::string error_text;
     if (!load_profiles(*state_.file_system, state_.table, error_text)) {
@@ -180,9 +184,20 @@ void main_form::delete_bt_click() {
                         inquiry_title) != answer_yes) {
         return;
     }
-    if (!delete_profile(*state_.file_system, state_.table, ui_,
-                        view_.text({control::profile_list}))) {
-        return;
+    const auto deleted =
+        delete_profile(*state_.file_system, state_.table, view_.text({control::profile_list}));
+    switch (deleted.result) {
+        case store_result::status::not_found:
+            ui_.message_box("このプロファイルはデータベースに存在しません。", mb_critical,
+                            error_title);
+            return;
+        case store_result::status::failed:
+            ui_.message_box(deleted.error_description, mb_critical,
+                            numbered_error_title(deleted.error_number));
+            return;
+        case store_result::status::done:
+        case store_result::status::needs_consent:  // a deletion never asks
+            break;
     }
     clear_input();
     view_.set_list_visible(false);
@@ -206,7 +221,7 @@ void main_form::submit_bt_click() {
     }
     view_.set_status_text("処理中です。しばらくお待ちください。");
     const auto record = record_from_controls();
-    if (run_network_script(record, view_.window_handle(), *state_.file_system, shell_, ui_)) {
+    if (run_network_script(record, view_.window_handle(), *state_.file_system, shell_, ui_).ran) {
         ui_.message_box(
             "ネットワークの設定を変更しました。\r\n"
             "設定が反映されない場合はWindowsを再起動してください。",

@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "common/program_state.h"
+#include "common/ui_services.h"
 #include "host/host.h"
 #include "profiles/profile_record.h"
-#include "startup/program_state.h"
 #include "ui/main_window/main_view.h"
-#include "ui/main_window/ui_services.h"
 
 namespace norvane {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ui/main_window/ui_services.h"
+#include "common/ui_services.h"
 
 namespace norvane {
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "host/cp932.h"
+#include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "support/form_fixture.h"
 #include "support/temp_dir.h"
@@ -257,7 +258,7 @@ TEST_F(command_fixture, submit_applies_what_the_window_shows) {
     fill(control::ip_add_txt, "010", "1", "1", "1");  // taken exactly as it stands
     fill(control::dns2_txt, "8", "8", "4", "4");
     std::string script;
-    shell.on_execute = [&](const host::shell_execute_info&) {
+    shell.on_run = [&](const std::string&) {
         script = host::from_cp932(read_bytes("cmd_tmp.cmd"));
         EXPECT_EQ(view.status, "処理中です。しばらくお待ちください。");
     };
@@ -273,7 +274,7 @@ TEST_F(command_fixture, submit_applies_what_the_window_shows) {
                                       "設定が反映されない場合はWindowsを再起動してください。",
                                       64, "処理終了"}));
     EXPECT_EQ(view.status, "");
-    EXPECT_EQ(shell.launches.at(0).hwnd, view.window_handle());
+    EXPECT_EQ(shell.scripts.at(0).owner, view.window_handle());
     EXPECT_EQ(read_bytes("profile.dat"), "");  // untouched
 }
 
@@ -281,14 +282,14 @@ TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_w
     start_with({});
     view.click(control::submit_bt);
     EXPECT_EQ(ui.beeps, 1);
-    EXPECT_TRUE(shell.launches.empty());
+    EXPECT_TRUE(shell.scripts.empty());
     EXPECT_EQ(std::count(view.status_history.begin(), view.status_history.end(),
                          "処理中です。しばらくお待ちください。"),
               0);
 
     fill_static();
     view.set_check_value(checked);
-    shell.execute_result = 0;
+    shell.script_result.result = host::script_run::status::not_started;
     view.click(control::submit_bt);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "CMD.EXEが実行できません。");

@@ -1,6 +1,7 @@
 // The main window's loading, the profile list, NewCreation, the DHCP box, Enter and END.
 #include <gtest/gtest.h>
 
+#include "host/platform.h"
 #include "support/form_fixture.h"
 
 namespace norvane {

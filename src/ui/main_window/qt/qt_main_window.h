@@ -13,11 +13,11 @@
 #include <memory>
 #include <string>
 
+#include "common/program_state.h"
+#include "common/ui_services.h"
 #include "host/host.h"
-#include "startup/program_state.h"
 #include "ui/main_window/main_form.h"
 #include "ui/main_window/main_view.h"
-#include "ui/main_window/ui_services.h"
 
 class QCheckBox;
 class QComboBox;

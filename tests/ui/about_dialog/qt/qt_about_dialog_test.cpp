@@ -34,10 +34,10 @@ TEST(qt_about_dialog_test, every_opening_loads_the_texts_and_the_buttons_reach_t
 
     click("url_bt_1");
     click("url_bt_0");
-    ASSERT_EQ(shell.launches.size(), 2u);
-    EXPECT_EQ(shell.launches[0].lpFile, "mailto:" + dialog.url_caption(1));
-    EXPECT_EQ(shell.launches[1].lpFile, dialog.url_caption(0));
-    EXPECT_EQ(shell.launches[0].hwnd, static_cast<host::window_handle>(dialog.winId()));
+    const auto handle = static_cast<host::window_handle>(dialog.winId());
+    using request = testing::recording_shell::request;
+    EXPECT_EQ(shell.addresses, (std::vector<request>{{"mailto:" + dialog.url_caption(1), handle},
+                                                     {dialog.url_caption(0), handle}}));
     EXPECT_TRUE(dialog.isVisible());  // the links leave the dialog open
     click("cmdOK");
     EXPECT_FALSE(dialog.isVisible());

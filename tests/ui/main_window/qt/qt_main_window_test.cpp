@@ -2,6 +2,7 @@
 // drives it. What the window decides is tested without a display; these tests prove that the
 // widgets hand their events over to the logic in the right order and carry out its answers.
 #include "ui/main_window/qt/qt_main_window.h"
+#include "host/platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "startup/program_state.h"
+#include "common/program_state.h"
 
 namespace norvane {
 

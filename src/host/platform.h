@@ -1,0 +1,20 @@
+// What each platform side provides to the program's entry point. Exactly one side is linked
+// into a program; the core never calls these itself, it is handed what they make.
+#pragma once
+
+#include <memory>
+
+#include "host/host.h"
+
+namespace norvane::host {
+
+// The running platform and version.
+os_version query_os_version();
+
+// The program's file component; throws host_error(429) when it cannot be created.
+std::unique_ptr<file_system> create_file_system();
+
+// The shell: command scripts and addresses.
+std::unique_ptr<shell> create_shell();
+
+}  // namespace norvane::host

@@ -34,10 +34,10 @@ install_missing() {
     return 0
 }
 
-# build DIR [cmake options...]
+# build DIR [cmake options...]  (NORVANE_BUILD_TYPE: Debug unless set)
 build() {
     local dir=$1
     shift
-    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Debug "$@"
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="${NORVANE_BUILD_TYPE:-Debug}" "$@"
     cmake --build "$dir" -j"$(nproc)"
 }

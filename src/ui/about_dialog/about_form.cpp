@@ -1,5 +1,7 @@
 #include "ui/about_dialog/about_form.h"
 
+#include <cstdio>
+
 #include "version.h"
 
 namespace norvane {
@@ -16,15 +18,9 @@ constexpr const char* description =
 }  // namespace
 
 std::string make_version_text(int major, int minor, int revision) {
-    std::string minor_part = std::to_string(minor);
-    if (minor_part.size() == 1) {
-        minor_part.insert(0, "0");
-    }
-    std::string revision_part = std::to_string(revision);
-    if (revision_part.size() < 4) {
-        revision_part.insert(0, 4 - revision_part.size(), '0');
-    }
-    return "v" + std::to_string(major) + "." + minor_part + "." + revision_part;
+    char text[48];
+    std::snprintf(text, sizeof text, "v%d.%02d.%04d", major, minor, revision);
+    return text;
 }
 
 std::string make_version_text() {

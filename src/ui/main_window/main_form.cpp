@@ -411,8 +411,9 @@ profile_record main_form::record_from_controls() const {
     profile_record record;
     record.profile_name = view_.text({control::profile_list});
     record.connect_name = view_.text({control::connect_txt});
-    if (view_.check_value() != unchecked) {
-        record.dhcp_flag = "1";
+    const bool dhcp = view_.check_value() != unchecked;
+    record.dhcp_flag = std::string(1, dhcp ? '1' : '0');
+    if (dhcp) {
         return record;
     }
     record.ip_add = joined_address(control::ip_add_txt);
@@ -425,7 +426,6 @@ profile_record main_form::record_from_controls() const {
             *target = joined_address(field);
         }
     }
-    record.dhcp_flag = "0";
     return record;
 }
 

@@ -103,7 +103,7 @@ TEST_F(qt_main_window_test, tab_walks_the_controls_in_their_order) {
     for (const char* field :
          {"ip_add_txt", "net_mask_txt", "gateway_txt", "dns1_txt", "dns2_txt", "dns3_txt"}) {
         for (int i = 0; i < boxes_per_field; ++i) {
-            order.push_back(field + ("_" + std::to_string(i)));
+            order.push_back(std::string(field) + "_" + std::to_string(i));
         }
     }
     order.insert(order.end(),

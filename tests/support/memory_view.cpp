@@ -60,26 +60,34 @@ void memory_view::set_focus(control_ref c) {
     }
 }
 
+// As a combo box does: the first entry added to an empty list becomes the current one.
 void memory_view::set_list_item(int i, const std::string& value) {
     if (i == list_count()) {
         items.push_back(value);
+        if (current_item < 0) {
+            current_item = 0;
+        }
     } else {
         items.at(static_cast<size_t>(i)) = value;
     }
 }
 
+// Removing the current entry makes the one now at its place (or the new last one) current.
 void memory_view::remove_list_item(int i) {
     items.erase(items.begin() + i);
+    if (i < current_item || current_item >= list_count()) {
+        --current_item;
+    }
 }
 
+// The current entry counts as selected only while the list's text is that entry's: a typed
+// text selects nothing.
 int memory_view::list_index() const {
-    const auto current = text({control::profile_list});
-    for (int i = 0; i < list_count(); ++i) {
-        if (items[static_cast<size_t>(i)] == current) {
-            return i;
-        }
+    if (current_item < 0 ||
+        items.at(static_cast<size_t>(current_item)) != text({control::profile_list})) {
+        return -1;
     }
-    return -1;
+    return current_item;
 }
 
 void memory_view::set_status_text(const std::string& value) {
@@ -100,6 +108,7 @@ void memory_view::unload() {
 }
 
 void memory_view::choose(int i) {
+    current_item = i;
     set_text({control::profile_list}, items.at(static_cast<size_t>(i)));
     form_->profile_list_click();
 }

@@ -62,6 +62,7 @@ class memory_view : public main_view {
     std::map<std::pair<int, int>, std::string> texts;
     std::map<std::pair<int, int>, bool> disabled;
     std::vector<std::string> items;
+    int current_item = -1;  // the list's current entry, as the toolkit keeps it
     control_ref focused{control::profile_list, 0};
     std::pair<int, int> selection{0, 0};  // of the focused text input
     control_ref selection_of{control::profile_list, 0};

@@ -221,12 +221,11 @@ TEST_F(command_fixture, delete_of_the_second_of_three_then_the_rest) {
 
 TEST_F(command_fixture, delete_of_a_typed_name_leaves_exactly_the_reloaded_names) {
     start_with({"A,c,,,,,,,1", "", "B,c,,,,,,,1", "A,second,,,,,,,1"});
-    view.set_text({control::profile_list}, "B");
-    view.choose(0);
-    view.set_text({control::profile_list}, "A");
+    view.choose(1);
+    view.set_text({control::profile_list}, "A");  // typed over the chosen B: no entry selected
     ui.answers = {answer_yes};
     view.click(control::delete_bt);
-    // The first A goes, and the blank line with it.
+    // The first A goes, and the blank line with it; the list ends with exactly the names left.
     EXPECT_EQ(file(), "B,c,,,,,,,1\r\nA,second,,,,,,,1\r\n");
     EXPECT_EQ(view.items, (std::vector<std::string>{"B", "A"}));
 }

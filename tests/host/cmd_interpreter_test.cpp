@@ -206,7 +206,7 @@ TEST(interpreter, the_real_runner_passes_on_what_a_program_writes) {
     EXPECT_EQ(ok.exit_status, 3);
     EXPECT_EQ(ok.output, "out\n");
     EXPECT_EQ(ok.errors, "err\n");
-    const process_result missing = runner->run({"norvane-no-such-program"});
+    const process_result missing = runner->run({"/nonexistent/norvane-no-such-program"});
     EXPECT_FALSE(missing.started);
     EXPECT_EQ(missing.start_error, ENOENT);
 }

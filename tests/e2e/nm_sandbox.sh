@@ -116,17 +116,45 @@ end_watchdog() {
 DRIVER=${1:?usage: nm_sandbox.sh DRIVER WORKDIR}
 W=${2:?usage: nm_sandbox.sh DRIVER WORKDIR}
 DRIVER=$(realpath "$DRIVER")
+W=$(realpath -m "$W")
 
 if [ "$(id -u)" -ne 0 ]; then
     log "skipped: needs root (network namespaces, mounts)"
     exit 77
 fi
-for tool in ip NetworkManager nmcli dnsmasq dbus-daemon unshare ss flock; do
+for tool in ip NetworkManager nmcli dnsmasq dbus-daemon unshare ss flock mountpoint; do
     if ! command -v "$tool" >/dev/null; then
         log "skipped: $tool is not installed"
         exit 77
     fi
 done
+
+# Entering a network namespace makes / a slave mount, which needs / to be a mount point; in a
+# chroot or some containers it is not. There the test runs again in a private mount
+# namespace, chrooted into a bind mount of / (which is a mount point).
+if ! mountpoint -q /; then
+    if [ "${NORVANE_E2E_REROOTED:-0}" = 1 ]; then
+        log "FAIL: / is not a mount point even in the private mount namespace"
+        exit 1
+    fi
+    log "/ is not a mount point: running in a private mount namespace whose root is one"
+    newroot=$(mktemp -d /tmp/norvane-e2e-root.XXXXXX) || {
+        log "FAIL: cannot make a folder for the private root"
+        exit 1
+    }
+    # shellcheck disable=SC2016  # expanded by the inner shells
+    NORVANE_E2E_REROOTED=1 unshare --mount --propagation unchanged sh -c '
+        root=$1
+        shift
+        mount --rbind / "$root" &&
+            exec chroot "$root" sh -c "mount --make-rprivate / && exec \"\$@\"" sh "$@"' \
+        sh "$newroot" bash "$(realpath "$0")" "$DRIVER" "$W"
+    rc=$?
+    # Where the folder's mount is shared, a copy of the bind mount appeared here too.
+    umount -R -l "$newroot" 2>/dev/null
+    rmdir "$newroot" 2>/dev/null
+    exit "$rc"
+fi
 
 # One run at a time: the namespace names are fixed, and a namespace of ours that exists
 # while we hold the lock is a leftover.
@@ -134,8 +162,7 @@ mkdir -p "$(dirname "$LOCK")"
 exec 9>"$LOCK"
 flock 9
 
-mkdir -p "$W"
-W=$(realpath "$W")
+mkdir -p "$W" || { log "FAIL: cannot make the work folder $W"; exit 1; }
 cleanup_state "$W"
 end_watchdog "$W/watch.pid"
 
@@ -197,12 +224,12 @@ die() {
 # ---- the two namespaces and the wire between them
 ip netns add "$NS_CLI" || die "cannot create network namespace $NS_CLI"
 ip netns add "$NS_SRV" || die "cannot create network namespace $NS_SRV"
-ip -n "$NS_CLI" link set lo up
-ip -n "$NS_SRV" link set lo up
+ip -n "$NS_CLI" link set lo up || die "cannot bring lo up in $NS_CLI"
+ip -n "$NS_SRV" link set lo up || die "cannot bring lo up in $NS_SRV"
 ip -n "$NS_CLI" link add "$IF_CLI" type veth peer name "$IF_SRV" netns "$NS_SRV" ||
     die "cannot create the veth pair"
-ip -n "$NS_SRV" addr add "$SRV_IP/24" dev "$IF_SRV"
-ip -n "$NS_SRV" link set "$IF_SRV" up
+ip -n "$NS_SRV" addr add "$SRV_IP/24" dev "$IF_SRV" || die "cannot give $IF_SRV its address"
+ip -n "$NS_SRV" link set "$IF_SRV" up || die "cannot bring $IF_SRV up"
 
 # ---- a private system bus that activates nothing (no <servicedir>)
 cat >"$W/dbus.conf" <<CONF

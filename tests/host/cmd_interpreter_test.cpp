@@ -200,7 +200,7 @@ TEST(interpreter, failures_are_reported_and_the_script_goes_on) {
 }
 
 TEST(interpreter, the_real_runner_passes_on_what_a_program_writes) {
-    auto runner = create_process_runner();
+    auto runner = host::create_process_runner();
     const process_result ok = runner->run({"sh", "-c", "echo out; echo err >&2; exit 3"});
     EXPECT_TRUE(ok.started);
     EXPECT_EQ(ok.exit_status, 3);

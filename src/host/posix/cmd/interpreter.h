@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "host/posix/cmd/process_runner.h"
+#include "host/posix/process_runner.h"
 
 namespace norvane::cmd {
+
+using host::command_runner;
+using host::process_result;
 
 class interpreter {
   public:

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "host/posix/cmd/interpreter.h"
-#include "host/posix/cmd/process_runner.h"
+#include "host/posix/process_runner.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
 
     std::error_code error;
     const std::string prompt = std::filesystem::current_path(error).string() + ">";
-    auto runner = norvane::cmd::create_process_runner();
+    auto runner = norvane::host::create_process_runner();
     norvane::cmd::interpreter interpreter(*runner, std::cout, std::cerr, prompt);
     return interpreter.run_bytes(bytes);
 }

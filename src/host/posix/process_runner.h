@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace norvane::cmd {
+namespace norvane::host {
 
 struct process_result {
     bool started = false;
@@ -28,4 +28,4 @@ class command_runner {
 
 std::unique_ptr<command_runner> create_process_runner();
 
-}  // namespace norvane::cmd
+}  // namespace norvane::host

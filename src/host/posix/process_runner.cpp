@@ -1,5 +1,5 @@
-// Running programs for the command interpreter, with two pipes for what they write.
-#include "host/posix/cmd/process_runner.h"
+// Running programs with two pipes for what they write.
+#include "host/posix/process_runner.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,7 +10,7 @@
 
 #include "host/posix/spawn.h"
 
-namespace norvane::cmd {
+namespace norvane::host {
 namespace {
 
 class pipe_pair {
@@ -54,11 +54,11 @@ class process_runner : public command_runner {
             return result;
         }
         pid_t pid = 0;
-        host::spawn_options options;
+        spawn_options options;
         options.search_path = true;
         options.output = out.write_end();
         options.errors = err.write_end();
-        const int spawn_error = host::spawn_program(arguments, options, pid);
+        const int spawn_error = spawn_program(arguments, options, pid);
         out.close_write();
         err.close_write();
         if (spawn_error != 0) {
@@ -120,4 +120,4 @@ std::unique_ptr<command_runner> create_process_runner() {
     return std::make_unique<process_runner>();
 }
 
-}  // namespace norvane::cmd
+}  // namespace norvane::host

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace norvane::host {
 
@@ -75,6 +76,21 @@ class text_stream {
     virtual void close() = 0;
 };
 
+// A byte that the file component could not decode is carried in a text as the private code
+// point U+10FE00 + byte (UTF-8 F4 8F B8..BB xx) and written back as that byte. True when the
+// text holds such a byte.
+inline bool holds_undecodable_bytes(const std::string& text) {
+    for (std::size_t i = 0; i + 2 < text.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        const auto third = static_cast<unsigned char>(text[i + 2]);
+        if (lead == 0xF4 && second == 0x8F && third >= 0xB8 && third <= 0xBB) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class file_system {
   public:
     virtual ~file_system() = default;
@@ -112,6 +128,33 @@ class shell {
     // Opens a web address, or a mail address given as "mailto:...", with the desktop's
     // handler for it, without waiting. False when nothing could be started.
     virtual bool open_address(const std::string& target, window_handle owner) = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// The IPv4 settings a network connection has now, as the system applies them.
+struct ipv4_settings {
+    enum class lookup {
+        found,      // the connection exists; the fields below are its settings
+        not_found,  // no connection of that name
+        unknown,    // the settings could not be read; reason says why
+    };
+    struct address {
+        std::string ip;    // dotted, as 192.168.0.10
+        std::string mask;  // dotted, as 255.255.255.0
+        bool operator==(const address&) const = default;
+    };
+    lookup result = lookup::unknown;
+    std::string reason;
+    bool dhcp = false;                // the address is obtained by DHCP
+    std::vector<address> addresses;   // empty while the connection is not in use
+    std::string gateway;              // "" when there is none
+    std::vector<std::string> dns;     // in the order the system asks them
+};
+
+class network_settings {
+  public:
+    virtual ~network_settings() = default;
+    virtual ipv4_settings read_ipv4(const std::string& connection_name) = 0;
 };
 
 }  // namespace norvane::host

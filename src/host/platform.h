@@ -17,4 +17,7 @@ std::unique_ptr<file_system> create_file_system();
 // The shell: command scripts and addresses.
 std::unique_ptr<shell> create_shell();
 
+// Reads back what a network connection's IPv4 settings are now.
+std::unique_ptr<network_settings> create_network_settings();
+
 }  // namespace norvane::host

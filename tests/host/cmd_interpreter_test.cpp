@@ -173,30 +173,57 @@ TEST(interpreter, scripts_save_each_command_and_bring_each_connection_up_once_at
     }
 }
 
-// Each failure is reported and the script goes on; a connection nothing was saved for is not
-// brought up.
-TEST(interpreter, failures_are_reported_and_the_script_goes_on) {
-    recording_nmcli nmcli;
-    nmcli.failures = {{"192.0.2.54", "Error: failed to modify ipv4.dns."},
-                      {"y", "Error: unknown connection 'y'.\n"}};
-    EXPECT_EQ(nmcli.run_script(
-                  "echo on\r\nxyz \"a b\"\r\n"
-                  "netsh interface ip set address x static 192.0.2.10 255.0.255.0 192.0.2.1 1\r\n"
-                  "netsh interface ip add dns x 192.0.2.54\r\n"
-                  "netsh interface ip add dns x 192.0.2.55\r\n"
-                  "netsh interface ip set address y dhcp\r\n"),
-              1);
-    EXPECT_EQ(nmcli.err.str(),
-              "'xyz' は、内部コマンドまたは外部コマンド、操作可能なプログラムまたはバッチ "
-              "ファイルとして認識されていません。\n"
-              "'255.0.255.0' は有効なサブネット マスクではありません。\n"
-              "Error: failed to modify ipv4.dns.\nError: unknown connection 'y'.\n");
-    EXPECT_EQ(nmcli.out.str().substr(0, 30), "C:\\>echo on\nC:\\>xyz \"a b\"\nC:\\>");
-    const std::vector<argument_list> expected = {
-        modify("x", {"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"}),
-        modify("x", {"+ipv4.dns", "192.0.2.55", "ipv4.ignore-auto-dns", "yes"}),
-        routes_query_call("y"), up_call("x")};
-    EXPECT_EQ(nmcli.calls, expected);
+// A script stops at the first line that fails; its last line on err says why, in the
+// program's own words for nmcli's common failures. Nothing is brought up after a failure.
+TEST(interpreter, a_script_stops_at_the_first_failure_and_says_why_last) {
+    const std::string set_x =
+        "netsh interface ip set address x static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n";
+    const struct {
+        const char* what;
+        std::string script;
+        std::map<std::string, std::string> failures;  // argument -> nmcli's stderr
+        std::size_t calls;                            // how many nmcli calls were made
+        std::string reason;                           // the last line on err
+    } cases[] = {
+        {"unknown command",
+         "xyz \"a b\"\r\n" + set_x,
+         {},
+         0,
+         "'xyz' は、内部コマンドまたは外部コマンド、操作可能なプログラムまたはバッチ "
+         "ファイルとして認識されていません。"},
+        {"gap in the mask",
+         "netsh interface ip set address x static 192.0.2.10 255.0.255.0 192.0.2.1 1\r\n" + set_x,
+         {},
+         0,
+         "'255.0.255.0' は有効なサブネット マスクではありません。"},
+        {"unknown connection",
+         "netsh interface ip set address y dhcp\r\n" + set_x,
+         {{"y", "Error: unknown connection 'y'.\n"}},
+         1,
+         "接続「y」が見つかりません。"},
+        {"no permission",
+         set_x + "netsh interface ip add dns x 192.0.2.54\r\n",
+         {{"192.0.2.54", "Error: Failed to modify connection 'x': Insufficient privileges\n"}},
+         3,
+         "接続「x」を変更する権限がありません。"},
+        {"activation",
+         set_x,
+         {{"up", "Error: Connection activation failed: No carrier.\n"}},
+         3,
+         "接続「x」を有効にできませんでした（No carrier.）。"},
+        {"other words", set_x, {{"up", "Error: something odd.\nmore\n"}}, 3, "something odd."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        recording_nmcli nmcli;
+        nmcli.failures = c.failures;
+        EXPECT_EQ(nmcli.run_script("@echo off\r\n" + c.script), 1);
+        EXPECT_EQ(nmcli.calls.size(), c.calls);
+        std::string err = nmcli.err.str();
+        ASSERT_TRUE(err.ends_with('\n'));
+        err.pop_back();
+        EXPECT_EQ(err.substr(err.rfind('\n') + 1), c.reason);
+    }
 }
 
 TEST(interpreter, the_real_runner_passes_on_what_a_program_writes) {

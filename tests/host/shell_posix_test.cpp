@@ -41,7 +41,9 @@ const std::pair<const char*, const char*> programs[] = {
     {"fake-cmd", R"sh(read -r pid _ _ _ _ sid _ < /proc/$$/stat
 printf '%s|%s|%s|%s\n' "$1" "$PWD" "$(readlink /proc/$$/fd/0)" \
     "$([ "$pid" = "$sid" ] && echo leader)" > "${0%/*}/log"
-exit "$(cat "${0%/*}/status")"
+status=$(cat "${0%/*}/status")
+[ "$status" = 0 ] || printf 'nmcli said something\n理由 %s\n\n' "$status" >&2
+exit "$status"
 )sh"},
     {"xdg-open", R"sh(echo "$$ $1" > "${0%/*}/opened")sh"},
 };
@@ -86,6 +88,8 @@ TEST_F(shell_posix, a_script_runs_in_a_session_of_its_own_and_its_exit_status_co
         const script_run run = shell->run_script(file, 0x1234);
         EXPECT_EQ(run.result, script_run::status::finished) << file;
         EXPECT_EQ(run.exit_status, status) << file;
+        // The last line the interpreter wrote to stderr is the reason of a failed run.
+        EXPECT_EQ(run.reason, status == 0 ? "" : "理由 " + std::to_string(status)) << file;
         EXPECT_EQ(read_text("log"), file + "|" + dir_.string() + "|/dev/null|leader\n");
     }
 }

@@ -45,6 +45,8 @@ class pipe_pair {
 
 class process_runner : public command_runner {
   public:
+    explicit process_runner(runner_options options) : options_(options) {}
+
     process_result run(const std::vector<std::string>& arguments) override {
         process_result result;
         pipe_pair out;
@@ -55,7 +57,8 @@ class process_runner : public command_runner {
         }
         pid_t pid = 0;
         spawn_options options;
-        options.search_path = true;
+        options.search_path = options_.search_path;
+        options.new_session = options_.new_session;
         options.output = out.write_end();
         options.errors = err.write_end();
         const int spawn_error = spawn_program(arguments, options, pid);
@@ -85,6 +88,8 @@ class process_runner : public command_runner {
     }
 
   private:
+    runner_options options_;
+
     // Reads both pipes until the program has closed them.
     static void collect(pipe_pair& out, pipe_pair& err, process_result& result) {
         pollfd fds[2] = {{out.read_end(), POLLIN, 0}, {err.read_end(), POLLIN, 0}};
@@ -116,8 +121,8 @@ class process_runner : public command_runner {
 
 }  // namespace
 
-std::unique_ptr<command_runner> create_process_runner() {
-    return std::make_unique<process_runner>();
+std::unique_ptr<command_runner> create_process_runner(runner_options options) {
+    return std::make_unique<process_runner>(options);
 }
 
 }  // namespace norvane::host

@@ -11,7 +11,8 @@ namespace norvane::host {
 struct process_result {
     bool started = false;
     int start_error = 0;   // errno when the program could not be started
-    int exit_status = -1;  // the exit status, or 128 + the signal that ended it
+    int exit_status = -1;  // the exit status, or 128 + the signal that ended it; -1 when its
+                           // end could not be waited for
     std::string output;    // what it wrote to stdout
     std::string errors;    // what it wrote to stderr
 
@@ -21,11 +22,15 @@ struct process_result {
 class command_runner {
   public:
     virtual ~command_runner() = default;
-    // Runs arguments[0] (looked up in PATH) with the arguments, stdin from /dev/null, and
-    // waits for its end.
+    // Runs arguments[0] with the arguments, stdin from /dev/null, and waits for its end.
     virtual process_result run(const std::vector<std::string>& arguments) = 0;
 };
 
-std::unique_ptr<command_runner> create_process_runner();
+struct runner_options {
+    bool search_path = true;   // arguments[0] is looked up in PATH
+    bool new_session = false;  // in a session of its own, without a controlling terminal
+};
+
+std::unique_ptr<command_runner> create_process_runner(runner_options options = {});
 
 }  // namespace norvane::host

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "host/platform.h"
+#include "host/posix/process_runner.h"
 #include "host/posix/spawn.h"
 
 namespace norvane::host {
@@ -29,6 +31,17 @@ std::string interpreter_beside_program() {
         return "";
     }
     return (self.parent_path() / "norvane-cmd").string();
+}
+
+// The last line of a text that is not blank, without its line end.
+std::string last_line(const std::string& text) {
+    std::size_t end = text.find_last_not_of("\r\n \t");
+    if (end == std::string::npos) {
+        return "";
+    }
+    const std::size_t begin = text.rfind('\n', end);
+    return text.substr(begin == std::string::npos ? 0 : begin + 1,
+                       end + 1 - (begin == std::string::npos ? 0 : begin + 1));
 }
 
 // Waits for the end of a child nobody waits for, so that it does not stay behind as a
@@ -55,29 +68,33 @@ pid_t start_detached(const std::vector<std::string>& arguments, bool search_path
 class posix_shell : public shell {
   public:
     posix_shell(std::string interpreter, std::string opener)
-        : interpreter_(std::move(interpreter)), opener_(std::move(opener)) {}
+        : interpreter_(std::move(interpreter)),
+          opener_(std::move(opener)),
+          runner_(create_process_runner({.search_path = false, .new_session = true})) {}
 
-    // The owner window has no part on this host: the interpreter shows no window.
+    // The owner window has no part on this host: the interpreter shows no window. What it
+    // writes is passed on to the program's own output; the last line it writes to stderr is
+    // the reason of a failed run.
     script_run run_script(const std::string& script_file, window_handle) override {
         script_run run;
         if (interpreter_.empty() || script_file.empty()) {
             return run;
         }
-        const pid_t pid = start_detached({interpreter_, script_file}, false);
-        if (pid == 0) {
+        const process_result ended = runner_->run({interpreter_, script_file});
+        std::cout << ended.output << std::flush;
+        std::cerr << ended.errors << std::flush;
+        if (!ended.started) {
             return run;
         }
-        int status = 0;
-        pid_t waited = 0;
-        while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-        }
-        if (waited != pid) {
+        if (ended.exit_status < 0) {
             run.result = script_run::status::wait_failed;
             return run;
         }
         run.result = script_run::status::finished;
-        // A script ended by a signal counts as failed with the shells' usual 128 + signal.
-        run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.exit_status = ended.exit_status;
+        if (run.exit_status != 0) {
+            run.reason = last_line(ended.errors);
+        }
         return run;
     }
 
@@ -97,6 +114,7 @@ class posix_shell : public shell {
   private:
     std::string interpreter_;
     std::string opener_;
+    std::unique_ptr<command_runner> runner_;
 };
 
 }  // namespace

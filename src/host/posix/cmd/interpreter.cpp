@@ -23,13 +23,21 @@ int interpreter::run_text(const std::string& text) {
     echo_ = true;
     failed_ = false;
     changed_connections_.clear();
+    // The script stops at the first line that fails, and the last line written to err is then
+    // the reason, for the program to show.
     for (const std::string& line : split_lines(text)) {
         run_line(line);
+        if (failed_) {
+            out_.flush();
+            return 1;
+        }
     }
     // The saved settings take effect when each changed connection comes up, once, after the
     // script's last line: a script that holds several blocks ends in the state of its last.
     for (const std::string& connection : changed_connections_) {
-        call(up_call(connection), nullptr);
+        if (!call(up_call(connection), nullptr, connection)) {
+            break;
+        }
     }
     out_.flush();
     return failed_ ? 1 : 0;
@@ -83,10 +91,11 @@ void interpreter::run_netsh(const std::vector<std::string>& words) {
     }
     const netsh_command& command = *parsed.command;
     std::string routes;
-    if (needs_current_routes(command) && !call(routes_query_call(command.connection), &routes)) {
+    if (needs_current_routes(command) &&
+        !call(routes_query_call(command.connection), &routes, command.connection)) {
         return;
     }
-    if (!call(modify_call(command, routes), nullptr)) {
+    if (!call(modify_call(command, routes), nullptr, command.connection)) {
         return;
     }
     if (std::find(changed_connections_.begin(), changed_connections_.end(), command.connection) ==
@@ -95,7 +104,8 @@ void interpreter::run_netsh(const std::vector<std::string>& words) {
     }
 }
 
-bool interpreter::call(const std::vector<std::string>& arguments, std::string* output) {
+bool interpreter::call(const std::vector<std::string>& arguments, std::string* output,
+                       const std::string& connection) {
     const process_result result = runner_.run(arguments);
     if (output != nullptr) {
         *output = result.output;
@@ -109,15 +119,16 @@ bool interpreter::call(const std::vector<std::string>& arguments, std::string* o
     if (!result.started) {
         err_ << arguments.front() << " を実行できません: " << std::strerror(result.start_error)
              << '\n';
-    } else if (!result.errors.empty()) {
+        return false;
+    }
+    // nmcli's own words first, then the one line the program shows.
+    if (!result.errors.empty()) {
         err_ << result.errors;
         if (result.errors.back() != '\n') {
             err_ << '\n';
         }
-    } else {
-        err_ << arguments.front() << " が終了コード " << result.exit_status
-             << " で終了しました。\n";
     }
+    err_ << nmcli_failure_reason(connection, result.exit_status, result.errors) << '\n';
     return false;
 }
 

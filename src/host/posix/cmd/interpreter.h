@@ -19,8 +19,8 @@ class interpreter {
     // echoed line ("/home/user>").
     interpreter(command_runner& runner, std::ostream& out, std::ostream& err, std::string prompt);
 
-    // Runs a script given as its code page 932 bytes. 0 when every line went well, 1 when
-    // any failed (each failure has been reported on err; the script went on after it).
+    // Runs a script given as its code page 932 bytes. 0 when every line went well; 1 when a
+    // line failed: the script stops there, and the last line written to err says why.
     int run_bytes(const std::string& bytes);
 
     // The same for a script already decoded to UTF-8.
@@ -29,8 +29,9 @@ class interpreter {
   private:
     void run_line(const std::string& line);
     void run_netsh(const std::vector<std::string>& words);
-    // Runs one nmcli call; on failure reports it and returns false.
-    bool call(const std::vector<std::string>& arguments, std::string* output);
+    // Runs one nmcli call for a connection; on failure reports it and returns false.
+    bool call(const std::vector<std::string>& arguments, std::string* output,
+              const std::string& connection);
 
     command_runner& runner_;
     std::ostream& out_;

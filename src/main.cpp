@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     norvane::startup_services services;
     services.query_version = norvane::host::query_os_version;
     services.create_file_system = norvane::host::create_file_system;
+    state.network_settings = norvane::host::create_network_settings();
     services.show_main_form = [&](norvane::program_state& loaded) {
         window = std::make_unique<norvane::qt_main_window>(ui, loaded, *shell);
         window->show();

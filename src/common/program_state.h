@@ -13,6 +13,8 @@ struct program_state {
     // creates it and after the main window has released it.
     std::unique_ptr<host::file_system> file_system;
     profile_table table;
+    // Reads a connection's settings back after Submit; empty where the platform cannot.
+    std::unique_ptr<host::network_settings> network_settings;
 };
 
 // Frees the file component; called when the main window unloads.

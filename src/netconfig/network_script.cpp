@@ -4,10 +4,8 @@
 
 namespace norvane {
 
-namespace {
+namespace {}  // namespace
 
-// Reads dhcp_flag as a number: blanks around it, an optional sign, digits with an optional
-// decimal point. Anything else, the empty text included, is a type mismatch.
 bool dhcp_flag_selects_dhcp(const std::string& flag) {
     std::string::size_type i = 0;
     const auto n = flag.size();
@@ -39,6 +37,8 @@ bool dhcp_flag_selects_dhcp(const std::string& flag) {
     }
     return non_zero;
 }
+
+namespace {
 
 std::string quoted(const std::string& name) {
     return "\"" + name + "\"";
@@ -86,7 +86,13 @@ std::optional<std::string> unsafe_record_message(const profile_record& record,
                    "接続名を確認してください。";
         }
     }
-    if (!file_system.can_store(record.connect_name)) {
+    // netsh reads "tag=value" as a parameter even inside quotes: "name=other" would send the
+    // command to the connection called other.
+    if (record.connect_name.find('=') != std::string::npos) {
+        return "接続名に「=」は使用できません。接続名を確認してください。";
+    }
+    if (host::holds_undecodable_bytes(record.connect_name) ||
+        !file_system.can_store(record.connect_name)) {
         return "接続名にこのシステムの文字コードで表せない文字が含まれています。"
                "接続名を確認してください。";
     }
@@ -119,6 +125,10 @@ network_run run_network_script(const profile_record& record, host::window_handle
         if (auto refusal = unsafe_record_message(record, file_system)) {
             ui.message_box(*refusal, mb_critical, error_title);
             return {};
+        }
+        // A script a failed run left behind is not run again: each Submit writes its own.
+        if (file_system.file_exists(script_file_name)) {
+            file_system.delete_file(script_file_name);
         }
         auto stream = file_system.open_text_file(script_file_name, host::for_appending, true);
         for (const auto& line : slot) {

@@ -13,6 +13,11 @@ namespace norvane {
 
 inline constexpr const char* script_file_name = "cmd_tmp.cmd";
 
+// Reads dhcp_flag as a number: blanks around it, an optional sign, digits with an optional
+// decimal point; true for any value but zero. Anything else, the empty text included, throws
+// host_error(13).
+bool dhcp_flag_selects_dhcp(const std::string& flag);
+
 // The five script slots for a record; an empty slot gives no line. Throws host_error(13)
 // when dhcp_flag is not a number.
 std::array<std::string, 5> build_script_lines(const profile_record& record);

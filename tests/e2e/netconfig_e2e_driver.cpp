@@ -1,13 +1,15 @@
-// Applies a profile through the program's own code: run_network_script with the real file
-// component and shell, so the script goes through norvane-cmd (found beside this program)
-// and nmcli to NetworkManager. Run by nm_sandbox.sh inside the client network namespace.
+// Applies a profile through the program's own code, as Submit does: run_network_script with
+// the real file component and shell, so the script goes through norvane-cmd (found beside
+// this program) and nmcli to NetworkManager, then the settings read back from NetworkManager
+// and compared. Run by nm_sandbox.sh inside the client network namespace.
 //
-// Usage: netconfig_e2e_driver static|dhcp
-//   static  192.0.2.10 / 255.255.255.0, gateway 192.0.2.1, DNS 192.0.2.53, .54, .55
-//   dhcp    address and DNS from DHCP; the script file already holds the block of a static
-//           profile (192.0.2.20), as a failed earlier call leaves it, so the DHCP block
-//           follows it in the same script
-// Exit status 0 when the profile was applied without a message box and the script is gone.
+// Usage: netconfig_e2e_driver static|dhcp|missing
+//   static   192.0.2.10 / 255.255.255.0, gateway 192.0.2.1, DNS 192.0.2.53, .54, .55
+//   dhcp     address and DNS from DHCP; a script a failed earlier run left behind (for a
+//            connection that does not exist) is already there and must not run again
+//   missing  the static profile for a connection name that does not exist
+// Prints "success" or "failure: TEXT" (what the user would be told); exit status 0 for
+// success, 3 for a reported failure, 1 when the driver itself failed.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@
 #include "host/host.h"
 #include "host/platform.h"
 #include "netconfig/network_script.h"
+#include "netconfig/settings_check.h"
 #include "profiles/profile_record.h"
 
 namespace {
@@ -56,21 +59,26 @@ int apply(const std::string& mode) {
         profile = static_profile("192.0.2.10");
     } else if (mode == "dhcp") {
         profile = dhcp_profile();
+        auto leftover_profile = static_profile("192.0.2.20");
+        leftover_profile.connect_name = "残された接続";
         auto leftover =
             files->open_text_file(norvane::script_file_name, norvane::host::for_writing, true);
-        for (const std::string& line : norvane::build_script_lines(static_profile("192.0.2.20"))) {
+        for (const std::string& line : norvane::build_script_lines(leftover_profile)) {
             if (!line.empty()) {
                 leftover->write_line(line);
             }
         }
         leftover->close();
+    } else if (mode == "missing") {
+        profile = static_profile("192.0.2.10");
+        profile.connect_name = "存在しない接続";
     } else {
-        std::cerr << "usage: netconfig_e2e_driver static|dhcp\n";
+        std::cerr << "usage: netconfig_e2e_driver static|dhcp|missing\n";
         return 2;
     }
 
-    const bool applied = norvane::run_network_script(profile, 0, *files, *shell, ui).ran;
-    if (!applied || ui.shown != 0) {
+    const auto run = norvane::run_network_script(profile, 0, *files, *shell, ui);
+    if (!run.ran || ui.shown != 0) {
         std::cerr << "run_network_script failed\n";
         return 1;
     }
@@ -78,6 +86,14 @@ int apply(const std::string& mode) {
         std::cerr << norvane::script_file_name << " was not deleted\n";
         return 1;
     }
+    const auto settings = norvane::host::create_network_settings();
+    const auto failure =
+        norvane::submit_failure_text(profile, run, settings->read_ipv4(profile.connect_name));
+    if (failure) {
+        std::cout << "failure: " << *failure << "\n";
+        return 3;
+    }
+    std::cout << "success\n";
     return 0;
 }
 
@@ -85,7 +101,7 @@ int apply(const std::string& mode) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::cerr << "usage: netconfig_e2e_driver static|dhcp\n";
+        std::cerr << "usage: netconfig_e2e_driver static|dhcp|missing\n";
         return 2;
     }
     // The script is written to the current directory: make that a fresh one.

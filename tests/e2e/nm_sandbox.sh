@@ -333,19 +333,23 @@ show_state() {
     ip -n "$NS_CLI" -4 route show | sed 's/^/[nm_sandbox] route: /' >&2
     log "ipv4.dns: [$(con_dns)]  IP4.DNS: [$(dev_dns)]"
 }
-run_driver() {  # in the background, so that a signal to this script is handled at once
+# run_driver MODE: in the background, so that a signal to this script is handled at once.
+# What the user would be told is left in $W/told; the status is the driver's.
+run_driver() {
     local status
     log "driver: $1"
-    ip netns exec "$NS_CLI" "$DRIVER" "$1" 9>&- &
+    ip netns exec "$NS_CLI" "$DRIVER" "$1" 9>&- >"$W/told" &
     echo $! >"$W/driver.pid"
     wait $!
     status=$?
     rm -f "$W/driver.pid"
+    log "told: $(tr '\r\n' '  ' <"$W/told")"
     return "$status"
 }
+told() { grep -q "$1" "$W/told"; }
 
 # ================= a static profile with three DNS servers =================
-run_driver static || fail_check "the driver applied the static profile"
+run_driver static || fail_check "the static profile was applied and said so"
 show_state
 check "exactly one address, 192.0.2.10/24" is "$(addresses)" "192.0.2.10/24 static"
 check "one default route, via 192.0.2.1 with metric 1" \
@@ -357,8 +361,14 @@ check "connection DNS 192.0.2.53, .54, .55 in order" \
 check "device DNS 192.0.2.53, .54, .55 in order" \
     is "$(dev_dns)" "192.0.2.53 192.0.2.54 192.0.2.55"
 
-# ================= a DHCP profile (after the block a failed earlier call left) =============
-run_driver dhcp || fail_check "the driver applied the DHCP profile"
+# ================= a connection name that does not exist =================
+run_driver missing
+check "a missing connection is reported as a failure" is "$?" 3
+check "the failure names the connection" told "接続「存在しない接続」が見つかりません。"
+check "the static settings stay" is "$(addresses)" "192.0.2.10/24 static"
+
+# ================= a DHCP profile (a failed earlier run's script is there) =============
+run_driver dhcp || fail_check "the DHCP profile was applied and said so; the old script did not run"
 show_state
 leased=$(addresses)
 check "exactly one address, leased from the pool" \
@@ -368,6 +378,12 @@ check "one default route, from DHCP via 192.0.2.1" \
     one_line "$(default_routes)" "^default via 192\.0\.2\.1 dev $IF_CLI proto dhcp "
 check "connection DNS list empty" is "$(con_dns)" ""
 check "device DNS from DHCP" is "$(dev_dns)" "192.0.2.1 192.0.2.2"
+
+# ================= the device gone =================
+ip -n "$NS_CLI" link del "$IF_CLI" || die "cannot remove $IF_CLI"
+run_driver static
+check "a static profile without its device is reported as a failure" is "$?" 3
+check "no success is claimed" sh -c "! grep -q success '$W/told'"
 
 if [ "$FAILS" -ne 0 ]; then
     log "$FAILS check(s) failed; NetworkManager's warnings:"

@@ -102,20 +102,25 @@ TEST_F(network_script_fixture, the_exit_status_of_the_run_is_kept_for_the_caller
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(network_script_fixture, appends_to_a_script_a_failed_call_left_behind) {
+// A failed run leaves its script behind; the next Submit writes its own and runs only that.
+TEST_F(network_script_fixture, a_script_a_failed_run_left_behind_is_not_run_again) {
     shell.script_result.result = host::script_run::status::not_started;
     EXPECT_FALSE(run({"H", lan, "", "", "", "", "", "", "1"}));
     EXPECT_EQ(ui.messages.at(0),
               (testing::shown_message{"CMD.EXEが実行できません。", 16, "エラー"}));
     ASSERT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
-    const std::string left = read_bytes("cmd_tmp.cmd");
 
     shell.script_result.result = host::script_run::status::wait_failed;
     EXPECT_FALSE(run(static_record("", "", "")));
     EXPECT_EQ(ui.messages.at(1), (testing::shown_message{"ウェイトできません。", 16, "エラー"}));
-    EXPECT_TRUE(script_bytes.starts_with(left));
-    EXPECT_GT(script_bytes.size(), left.size());
     EXPECT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
+
+    shell.script_result.result = host::script_run::status::finished;
+    EXPECT_TRUE(run(static_record("8.8.8.8", "", "")));
+    EXPECT_EQ(script_bytes,
+              host::to_cp932("@echo off\r\nnetsh interface ip set address \"" + lan +
+                             "\" static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
+                             "netsh interface ip set dns \"" + lan + "\" static 8.8.8.8\r\n"));
 }
 
 TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_with_no_file) {
@@ -139,6 +144,9 @@ TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
         {{"P", "%COMSPEC%", "", "", "", "", "", "", "1"}, "接続名"},
         {{"P", "lan\r\nformat c:", "", "", "", "", "", "", "1"}, "接続名"},
         {{"P", "lan 😀", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", "name=victim", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", "source=static", "", "", "", "", "", "", "1"}, "接続名"},
+        {{"P", host::from_cp932("lan\x85\x40"), "", "", "", "", "", "", "1"}, "接続名"},
         {{"P", lan, "1.2.3.4 & calc", "255.0.0.0", "1.2.3.1", "", "", "", "0"}, "IPアドレス"},
         {{"P", lan, "1.2.3.4", "255.0.0.0", "1.2.3.1", "", "", "8.8.8.8\nrem", "0"}, "3番目のDNS"},
     };

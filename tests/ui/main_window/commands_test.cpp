@@ -295,5 +295,49 @@ TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_w
     EXPECT_EQ(view.status, "");
 }
 
+// Settings read back as the test says.
+struct fixed_settings : host::network_settings {
+    host::ipv4_settings answer;
+    std::vector<std::string> asked;
+    host::ipv4_settings read_ipv4(const std::string& name) override {
+        asked.push_back(name);
+        return answer;
+    }
+};
+
+// Success is said only when the connection now has what was asked; otherwise one error box
+// says what differs. Without a way to read back, the run's status decides.
+TEST_F(command_fixture, submit_says_success_only_for_settings_that_took_effect) {
+    start_with({});
+    fill_static();
+    auto settings = std::make_unique<fixed_settings>();
+    fixed_settings& read_back = *settings;
+    read_back.answer.result = host::ipv4_settings::lookup::found;
+    read_back.answer.addresses = {{"192.168.0.10", "255.255.255.0"}};
+    read_back.answer.gateway = "192.168.0.1";
+    state.network_settings = std::move(settings);
+    view.click(control::submit_bt);
+    EXPECT_EQ(read_back.asked, (std::vector<std::string>{"ローカル エリア接続"}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "処理終了");
+
+    read_back.answer.gateway = "192.168.0.254";
+    view.click(control::submit_bt);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1],
+              (testing::shown_message{"ネットワークの設定は反映されませんでした。\r\n"
+                                      "デフォルトゲートウェイ: 192.168.0.1 → 実際 192.168.0.254",
+                                      16, "エラー"}));
+    EXPECT_EQ(view.status, "");
+
+    state.network_settings.reset();
+    shell.script_result = {host::script_run::status::finished, 1,
+                           "NetworkManager が動作していません。"};
+    view.click(control::submit_bt);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[2].style, 16);
+    EXPECT_NE(ui.messages[2].text.find("NetworkManager が動作していません。"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace norvane

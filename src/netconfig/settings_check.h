@@ -1,0 +1,27 @@
+// After a script has run: are the connection's settings now what the profile asked for?
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "netconfig/network_script.h"
+#include "profiles/profile_record.h"
+
+namespace norvane {
+
+// One line per setting that differs between the record and the connection as it is now, in
+// the order IP address, subnet mask, gateway, DNS servers (or DHCP for a DHCP record), each
+// as "name: asked → 実際 actual". Addresses compare by value: 010.1.1.1 is 10.1.1.1. Throws
+// host_error(13) for a dhcp_flag that is not a number, as the script does.
+std::vector<std::string> settings_differences(const profile_record& record,
+                                              const host::ipv4_settings& actual);
+
+// The text of the error box Submit shows after a run that ended, or nothing when the
+// settings took effect as asked. A run that ended with a non-zero status and gave its reason
+// has failed whatever the settings look like; a zero status never hides a difference.
+std::optional<std::string> submit_failure_text(const profile_record& record, const network_run& run,
+                                               const host::ipv4_settings& actual);
+
+}  // namespace norvane

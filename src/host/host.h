@@ -145,10 +145,10 @@ struct ipv4_settings {
     };
     lookup result = lookup::unknown;
     std::string reason;
-    bool dhcp = false;                // the address is obtained by DHCP
-    std::vector<address> addresses;   // empty while the connection is not in use
-    std::string gateway;              // "" when there is none
-    std::vector<std::string> dns;     // in the order the system asks them
+    bool dhcp = false;               // the address is obtained by DHCP
+    std::vector<address> addresses;  // empty while the connection is not in use
+    std::string gateway;             // "" when there is none
+    std::vector<std::string> dns;    // in the order the system asks them
 };
 
 class network_settings {

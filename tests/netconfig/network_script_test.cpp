@@ -117,10 +117,10 @@ TEST_F(network_script_fixture, a_script_a_failed_run_left_behind_is_not_run_agai
 
     shell.script_result.result = host::script_run::status::finished;
     EXPECT_TRUE(run(static_record("8.8.8.8", "", "")));
-    EXPECT_EQ(script_bytes,
-              host::to_cp932("@echo off\r\nnetsh interface ip set address \"" + lan +
-                             "\" static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
-                             "netsh interface ip set dns \"" + lan + "\" static 8.8.8.8\r\n"));
+    EXPECT_EQ(script_bytes, host::to_cp932("@echo off\r\nnetsh interface ip set address \"" + lan +
+                                           "\" static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
+                                           "netsh interface ip set dns \"" +
+                                           lan + "\" static 8.8.8.8\r\n"));
 }
 
 TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_with_no_file) {

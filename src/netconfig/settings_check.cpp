@@ -24,7 +24,10 @@ std::string normal_address(const std::string& text) {
                          [](unsigned char c) { return std::isdigit(c); })) {
             return text;
         }
-        normal += (parts++ > 0 ? "." : "") + std::to_string(std::stoi(part));
+        if (parts++ > 0) {
+            normal.push_back('.');
+        }
+        normal.append(std::to_string(std::stoi(part)));
         begin = end + 1;
     }
     return parts == 4 ? normal : text;

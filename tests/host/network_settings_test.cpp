@@ -55,7 +55,8 @@ TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_
         auto nmcli = std::make_unique<fixed_nmcli>();
         nmcli->answer = c.answer;
         auto* seen = nmcli.get();
-        const auto s = create_nmcli_settings(std::move(nmcli))->read_ipv4("name=x");
+        const auto reader = create_nmcli_settings(std::move(nmcli));
+        const auto s = reader->read_ipv4("name=x");
         EXPECT_EQ(s.result, c.result);
         EXPECT_EQ(s.reason, c.reason);
         EXPECT_EQ(seen->arguments,

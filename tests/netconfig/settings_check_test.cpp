@@ -13,6 +13,8 @@ const profile_record office{
     "Office", "LAN", "192.168.0.10", "255.255.255.0", "192.168.0.1", "192.168.0.1", "192.168.0.2",
     "",       "0"};
 
+const profile_record dhcp_office{"Office", "LAN", "", "", "", "", "", "", "1"};
+
 // The connection exactly as the office profile asks, with the DHCP server's DNS behind.
 host::ipv4_settings as_asked() {
     host::ipv4_settings s;
@@ -75,13 +77,13 @@ TEST(settings_check, every_kind_of_difference_gives_its_line) {
          {"DHCP: 無効 → 実際 有効", "デフォルトゲートウェイ: 192.168.0.1 → 実際 192.168.0.254"}},
         {"DHCP asked, DHCP on",
          [](auto& s, auto& r) {
-             r.dhcp_flag = "1";
+             r = dhcp_office;
              s.dhcp = true;
              s.addresses.clear();
          },
          {}},
         {"DHCP asked, static kept",
-         [](auto&, auto& r) { r.dhcp_flag = "1"; },
+         [](auto&, auto& r) { r = dhcp_office; },
          {"DHCP: 有効 → 実際 無効"}},
     };
     for (const auto& c : cases) {

@@ -130,7 +130,7 @@ std::optional<std::string> submit_failure_text(const profile_record& record, con
         case host::ipv4_settings::lookup::unknown:
             return std::string("ネットワークの設定が反映されたか確認できませんでした。") +
                    (actual.reason.empty() ? "" : "\r\n" + actual.reason) +
-                   (run.reason.empty() ? "" : "\r\n" + run.reason);
+                   (run.reason.empty() || run.reason == actual.reason ? "" : "\r\n" + run.reason);
         case host::ipv4_settings::lookup::found:
             break;
     }

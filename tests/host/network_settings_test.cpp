@@ -48,7 +48,7 @@ TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_
          ""},
         {{true, 0, 8, "", "Error: NetworkManager is not running.\n"},
          ipv4_settings::lookup::unknown,
-         "Error: NetworkManager is not running."},
+         "NetworkManager が動作していません。"},
         {{false, 2, -1, "", ""}, ipv4_settings::lookup::unknown, "nmcli を実行できません。"},
     };
     for (const auto& c : cases) {

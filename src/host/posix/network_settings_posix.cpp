@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/platform.h"
+#include "host/posix/nmcli_messages.h"
 
 namespace norvane::host {
 namespace {
@@ -53,7 +54,8 @@ class nmcli_settings : public network_settings {
             return settings;
         }
         if (result.exit_status != 0) {
-            settings.reason = result.errors.substr(0, result.errors.find('\n'));
+            settings.reason =
+                nmcli_failure_reason(connection_name, result.exit_status, result.errors);
             return settings;
         }
         return parse_nmcli_ipv4(result.output);

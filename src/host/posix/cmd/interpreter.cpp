@@ -8,6 +8,7 @@
 #include "host/posix/cmd/cmd_line.h"
 #include "host/posix/cmd/netsh_command.h"
 #include "host/posix/cmd/nmcli_calls.h"
+#include "host/posix/nmcli_messages.h"
 
 namespace norvane::cmd {
 
@@ -128,7 +129,7 @@ bool interpreter::call(const std::vector<std::string>& arguments, std::string* o
             err_ << '\n';
         }
     }
-    err_ << nmcli_failure_reason(connection, result.exit_status, result.errors) << '\n';
+    err_ << host::nmcli_failure_reason(connection, result.exit_status, result.errors) << '\n';
     return false;
 }
 

@@ -35,11 +35,6 @@ argument_list modify_call(const netsh_command& command, const std::string& curre
 // The call that brings the connection up with its saved settings.
 argument_list up_call(const std::string& connection);
 
-// One line that says why an nmcli call for a connection failed: the common failures in the
-// program's own words, anything else in nmcli's.
-std::string nmcli_failure_reason(const std::string& connection, int exit_status,
-                                 const std::string& errors);
-
 // The entries of an ipv4.routes value as nmcli prints it ("A, B"), without the default
 // route entries (destination 0.0.0.0/0), joined again.
 std::string routes_without_default(const std::string& routes);

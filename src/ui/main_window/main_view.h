@@ -39,7 +39,7 @@ inline constexpr control address_fields[] = {control::ip_add_txt,  control::net_
 inline constexpr int boxes_per_field = 4;
 inline constexpr int octet_max_length = 3;
 
-inline bool is_address_field(control id) {
+constexpr bool is_address_field(control id) {
     return id >= control::ip_add_txt && id <= control::dns3_txt;
 }
 

@@ -44,7 +44,7 @@ constexpr bool is_address_field(control id) {
 }
 
 // States of the DHCP check box.
-enum check_value : int { unchecked = 0, checked = 1, grayed = 2 };
+enum check_value : int { unchecked = 0, checked = 1 };
 
 // Windows virtual-key codes and character codes that the logic receives.
 enum key_code : int {

@@ -43,12 +43,8 @@ void memory_view::set_focus(control_ref c) {
     if (c == focused) {
         return;
     }
-    if (is_address_field(focused.id) && form_ != nullptr) {
-        bool cancel = false;
-        form_->validate(focused, cancel);
-        if (cancel) {
-            return;
-        }
+    if (form_ != nullptr && !form_->may_leave(focused)) {
+        return;
     }
     const control_ref old = focused;
     focused = c;
@@ -95,11 +91,6 @@ void memory_view::set_status_text(const std::string& value) {
     status_history.push_back(value);
 }
 
-void memory_view::show_about_dialog() {
-    ++about_dialogs;
-    topmost_during_about.push_back(topmost);
-}
-
 void memory_view::unload() {
     closed = true;
     if (form_ != nullptr) {
@@ -118,11 +109,7 @@ void memory_view::type(control_ref c, const std::string& chars, bool keypad) {
         throw std::logic_error("the focus could not move to the control to type into");
     }
     for (char ch : chars) {
-        int code = static_cast<unsigned char>(ch);
-        form_->form_key_press(code);
-        if (code != 0) {
-            form_->key_press(focused, code);
-        }
+        const int code = form_->typed_character(focused, static_cast<unsigned char>(ch));
         std::string current = text(focused);
         if (code == vk_back) {
             if (!current.empty()) {
@@ -145,8 +132,6 @@ void memory_view::type(control_ref c, const std::string& chars, bool keypad) {
             vk = vk_numpad0 + (ch - '0');
         } else if (ch == '\b') {
             vk = vk_back;
-        } else if (ch == '.') {
-            vk = 190;  // the full stop key
         }
         release_key(vk, 0);
     }

@@ -39,7 +39,7 @@ class memory_view : public main_view {
     void set_caption(const std::string& text) override { caption = text; }
     void set_topmost(bool on) override { topmost.push_back(on); }
     std::uintptr_t window_handle() const override { return 0x1234; }
-    void show_about_dialog() override;
+    void show_about_dialog() override {}
     void unload() override;
 
     // --- what a user does
@@ -70,10 +70,8 @@ class memory_view : public main_view {
     std::string status;
     std::string caption;
     std::vector<bool> topmost;
-    std::vector<std::vector<bool>> topmost_during_about;
     bool list_visible = true;
     bool closed = false;
-    int about_dialogs = 0;
 
   private:
     static std::pair<int, int> key(control_ref c) { return {static_cast<int>(c.id), c.index}; }

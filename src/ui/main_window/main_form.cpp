@@ -3,6 +3,7 @@
 #include "netconfig/network_script.h"
 #include "netconfig/settings_check.h"
 #include "profiles/profile_store.h"
+#include "ui/main_window/control_rules.h"
 #include "ui/main_window/octet_rules.h"
 
 namespace norvane {
@@ -23,10 +24,6 @@ int character_count(const std::string& text) {
         }
     }
     return count;
-}
-
-bool is_text_input(control_ref c) {
-    return c.id == control::connect_txt || is_address_field(c.id);
 }
 
 // The control that the automatic advance moves to after the last box of a field.
@@ -247,24 +244,30 @@ void main_form::ver_bt_click() {
 // --- focus, mouse and keys ----------------------------------------------------------------
 
 void main_form::got_focus(control_ref c) {
+    if (!takes_focus_events(c.id)) {
+        return;
+    }
     view_.set_status_text(help_text(c));
-    if (is_text_input(c) && !mouse_pressed_) {
+    if (is_text_input(c.id) && !mouse_pressed_) {
         view_.set_selection(c, 0, character_count(view_.text(c)));
     }
 }
 
-void main_form::lost_focus(control_ref) {
-    view_.set_status_text("");
+void main_form::lost_focus(control_ref c) {
+    if (takes_focus_events(c.id)) {
+        view_.set_status_text("");
+    }
 }
 
+// A disabled input raises no mouse events.
 void main_form::mouse_down(control_ref c) {
-    if (is_text_input(c)) {
+    if (is_text_input(c.id) && view_.enabled(c)) {
         mouse_pressed_ = true;
     }
 }
 
 void main_form::mouse_up(control_ref c) {
-    if (is_text_input(c)) {
+    if (is_text_input(c.id) && view_.enabled(c)) {
         mouse_pressed_ = false;
     }
 }
@@ -273,6 +276,24 @@ void main_form::key_press(control_ref c, int& key_ascii) {
     if (is_address_field(c.id)) {
         key_ascii = filter_octet_key(key_ascii);
     }
+}
+
+int main_form::typed_character(control_ref c, int key_ascii) {
+    form_key_press(key_ascii);
+    if (key_ascii != 0) {
+        key_press(c, key_ascii);
+    }
+    return key_ascii;
+}
+
+std::u32string main_form::typed_text(control_ref c, const std::u32string& text) {
+    std::u32string kept;
+    for (const char32_t character : text) {
+        if (const int code = typed_character(c, static_cast<int>(character)); code > 0) {
+            kept += static_cast<char32_t>(code);
+        }
+    }
+    return kept;
 }
 
 void main_form::key_up(control_ref c, int key, int shift) {
@@ -328,6 +349,12 @@ void main_form::validate(control_ref c, bool& cancel) {
     ui_.message_box(message, mb_exclamation, error_title);
     view_.set_text(c, "");
     cancel = true;
+}
+
+bool main_form::may_leave(control_ref c) {
+    bool cancel = false;
+    validate(c, cancel);
+    return !cancel;
 }
 
 // --- procedures ---------------------------------------------------------------------------

@@ -34,7 +34,8 @@ class main_form {
     void submit_bt_click();
     void ver_bt_click();
 
-    // --- focus, mouse and keys of the inputs
+    // --- focus, mouse and keys of the inputs. A view reports them for every control; the
+    // controls that have no such reaction (control_rules.h) are ignored here.
     void got_focus(control_ref c);
     void lost_focus(control_ref c);
     void mouse_down(control_ref c);
@@ -44,6 +45,16 @@ class main_form {
     void key_up(control_ref c, int key, int shift);
     // Validation before the focus leaves an octet box; cancel true keeps the focus there.
     void validate(control_ref c, bool& cancel);
+
+    // A character typed into a control: the window's key preview, then the control's own key
+    // press. Returns the character code to keep, 0 when the keystroke is discarded.
+    int typed_character(control_ref c, int key_ascii);
+    // Text that arrives whole (an input method's commit) passes the same filters character by
+    // character; returns the characters kept.
+    std::u32string typed_text(control_ref c, const std::u32string& text);
+    // Whether the focus may leave control c: the validation of the box being left, before any
+    // focus change by Tab, by a click or by the program. False keeps the focus in c.
+    bool may_leave(control_ref c);
 
     // --- procedures shared by the reactions
     void clear_input();

@@ -39,12 +39,12 @@ inline constexpr control address_fields[] = {control::ip_add_txt,  control::net_
 inline constexpr int boxes_per_field = 4;
 inline constexpr int octet_max_length = 3;
 
-inline bool is_address_field(control id) {
+constexpr bool is_address_field(control id) {
     return id >= control::ip_add_txt && id <= control::dns3_txt;
 }
 
 // States of the DHCP check box.
-enum check_value : int { unchecked = 0, checked = 1, grayed = 2 };
+enum check_value : int { unchecked = 0, checked = 1 };
 
 // Windows virtual-key codes and character codes that the logic receives.
 enum key_code : int {

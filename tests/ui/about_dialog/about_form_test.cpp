@@ -33,15 +33,12 @@ struct memory_about_view : about_view {
     void unload() override { closed = true; }
 };
 
+// The texts on the real dialog, its links and OK: qt_about_dialog_test.
 TEST(about_form, load_sets_the_texts_and_the_links_open_through_the_shell) {
     memory_about_view view;
     testing::recording_shell shell;
     about_form form(view, shell);
     form.form_load();
-    EXPECT_EQ(view.texts["title"], "Norvane for Windows2000");
-    EXPECT_EQ(view.texts["version"], "v1.11.0508");
-    EXPECT_EQ(std::count(view.texts["description"].begin(), view.texts["description"].end(), '\n'),
-              3);
     EXPECT_NE(view.texts["description"].find("フリーウェア"), std::string::npos);
     EXPECT_TRUE(view.captions[0].starts_with("https://"));
     EXPECT_TRUE(view.captions[1].ends_with(".example"));
@@ -52,8 +49,6 @@ TEST(about_form, load_sets_the_texts_and_the_links_open_through_the_shell) {
     EXPECT_EQ(shell.addresses.at(0),
               (testing::recording_shell::request{"mailto:" + view.captions[1], 42}));
     EXPECT_FALSE(view.closed);
-    form.cmd_ok_click();
-    EXPECT_TRUE(view.closed);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The main window's loading, the profile list, NewCreation, the DHCP box, Enter and END.
+// The main window's loading, the profile list and NewCreation.
 #include <gtest/gtest.h>
 
 #include "host/platform.h"
@@ -84,45 +84,6 @@ TEST_F(form_fixture, new_creation_after_a_dhcp_profile_starts_a_fresh_static_pro
     EXPECT_TRUE(all_boxes_enabled(true));
     EXPECT_EQ(view.text({control::connect_txt}), "ローカル エリア接続");
     EXPECT_TRUE(view.enabled({control::connect_txt}));
-}
-
-TEST_F(form_fixture, the_dhcp_box_disables_and_enables_the_boxes_and_keeps_their_text) {
-    load({office});
-    view.set_check_value(checked);
-    EXPECT_TRUE(all_boxes_enabled(false));
-    EXPECT_EQ(address(control::ip_add_txt), "192|168|0|10");
-    EXPECT_FALSE(view.enabled({control::connect_txt}));  // untouched by the box
-    view.set_check_value(unchecked);
-    EXPECT_TRUE(all_boxes_enabled(true));
-}
-
-TEST_F(form_fixture, enter_is_discarded_at_window_level_and_other_keys_pass) {
-    for (int code : {13, 48, 65, 8}) {
-        int key = code;
-        form.form_key_press(key);
-        EXPECT_EQ(key, code == 13 ? 0 : code) << code;
-    }
-    load({});
-    view.type({control::connect_txt}, "ab\r");
-    EXPECT_EQ(view.text({control::connect_txt}), "ab");
-}
-
-TEST_F(form_fixture, end_unloads_the_window_and_releases_the_file_component) {
-    state.file_system = host::create_file_system();
-    load({office});
-    view.click(control::end_bt);
-    EXPECT_TRUE(view.closed);
-    EXPECT_EQ(state.file_system, nullptr);
-    EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST_F(form_fixture, information_lifts_topmost_around_the_about_dialog) {
-    load({});
-    form.ver_bt_click();
-    EXPECT_EQ(view.about_dialogs, 1);
-    EXPECT_EQ(view.topmost_during_about[0], (std::vector<bool>{true, false}));
-    EXPECT_EQ(view.topmost, (std::vector<bool>{true, false, true}));
-    EXPECT_EQ(ui.events, std::vector<std::string>{"beep"});
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
-// The main window with Qt widgets. It builds the controls, hands every event the window's
-// logic reacts to over to main_form, and carries out what the logic asks through main_view.
-// Qt has no validate-before-leaving event; the window emulates it: before the focus leaves an
-// octet box by Tab, by a click on another control or by a program focus move, the box is
-// validated, and a refused value keeps the focus where it is.
+// The main window with Qt widgets: the adapter between main_view and the widgets. It builds
+// the controls (qt_main_window_layout), hands their clicks and changes to main_form, lets the
+// focus guard (qt_focus_guard) hand over their focus, mouse and key events, and carries out
+// what the logic asks through main_view.
 #pragma once
 
-#include <QHash>
 #include <QWidget>
-#include <array>
 #include <cstdint>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -18,18 +14,13 @@
 #include "host/host.h"
 #include "ui/main_window/main_form.h"
 #include "ui/main_window/main_view.h"
+#include "ui/main_window/qt/qt_main_window_layout.h"
 
-class QCheckBox;
-class QComboBox;
-class QInputMethodEvent;
-class QKeyEvent;
-class QLabel;
 class QLineEdit;
-class QMouseEvent;
-class QPushButton;
-class QStatusBar;
 
 namespace norvane {
+
+class qt_focus_guard;
 
 class qt_main_window : public QWidget, public main_view {
     Q_OBJECT
@@ -42,7 +33,7 @@ class qt_main_window : public QWidget, public main_view {
     main_form& form() { return *form_; }
     // The widget of a control (nullptr for an index out of range). Widgets carry the control
     // names as object names; members of the address arrays are named like "ip_add_txt_2".
-    QWidget* control_widget(control_ref c) const;
+    QWidget* control_widget(control_ref c) const { return controls_.widget(c); }
 
     // --- main_view
     std::string text(control_ref c) const override;
@@ -73,59 +64,21 @@ class qt_main_window : public QWidget, public main_view {
     void setVisible(bool visible) override;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
   private:
-    void build_controls();
     void connect_controls();
-    void register_control(QWidget* widget, control_ref ref);
-    // The control of a widget, or of its nearest registered ancestor within the window.
-    const control_ref* control_of(const QObject* object) const;
     QLineEdit* line_edit(control_ref c) const;
     void restore_edit_text(const QString& edit_text);
 
-    bool window_mouse_event(QMouseEvent* event);
-    bool key_press(QWidget* widget, control_ref ref, QKeyEvent* event);
-    void key_release(control_ref ref, const QKeyEvent* event);
-    bool input_method(QWidget* widget, control_ref ref, const QInputMethodEvent* event);
-    void focus_in(QWidget* widget);
-    void focus_out(QWidget* widget, Qt::FocusReason reason);
-    // The window's key preview and an octet box's own filter; 0 discards the character.
-    int filter_character(control_ref ref, int code);
-    void resend(QWidget* widget, QEvent* event);
-
-    // Validates the octet box that has the focus when the focus is about to move to target;
-    // false when the box refuses to let it go.
-    bool may_leave_focus_for(QWidget* target);
-    QWidget* tab_target(QWidget* from, bool next) const;
-    QWidget* click_focus_target(QWidget* hit) const;
-
     host::shell& shell_;
+    main_window_controls controls_;
     std::unique_ptr<main_form> form_;
-
-    QComboBox* profile_list_ = nullptr;
-    QLineEdit* connect_txt_ = nullptr;
-    std::array<std::array<QLineEdit*, boxes_per_field>, std::size(address_fields)> address_boxes_{};
-    QCheckBox* dhcp_chk_ = nullptr;
-    QPushButton* save_bt_ = nullptr;
-    QPushButton* delete_bt_ = nullptr;
-    QPushButton* submit_bt_ = nullptr;
-    QPushButton* new_bt_ = nullptr;
-    QPushButton* ver_bt_ = nullptr;
-    QPushButton* end_bt_ = nullptr;
-    QStatusBar* status_bar_ = nullptr;
-    QLabel* status_label_ = nullptr;
-
-    QHash<const QObject*, control_ref> controls_;
-    // The control the logic was last told has the focus; focus changes that only follow the
-    // window's activation (a message box or a dialog coming and going) leave it alone.
-    QWidget* logical_focus_ = nullptr;
+    // Destroyed before the logic it reports to; its filters go with it.
+    std::unique_ptr<qt_focus_guard> guard_;
     bool loaded_ = false;
     bool unloaded_ = false;
-    bool resending_ = false;
-    bool swallow_release_ = false;
 };
 
 }  // namespace norvane

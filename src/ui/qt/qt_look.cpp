@@ -53,13 +53,9 @@ QFont display_font(double points, bool bold) {
     return make_font(family, points, bold);
 }
 
-QPixmap program_icon_pixmap(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
+void paint_program_icon(QPainter& painter) {
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    // Drawn on a 32 × 32 grid and scaled to the size asked for.
-    painter.scale(size / 32.0, size / 32.0);
 
     // The cable, leaving the plug downwards and bending away to the left.
     QPainterPath cable;
@@ -93,8 +89,22 @@ QPixmap program_icon_pixmap(int size) {
     painter.setPen(QPen(QColor(20, 90, 30), 1.0));
     painter.setBrush(QColor(60, 200, 80));
     painter.drawEllipse(QRectF(23.5, 22.5, 7, 7));
+    painter.restore();
+}
+
+QImage program_icon_image(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    // Drawn on the 32 × 32 grid and scaled to the size asked for.
+    painter.scale(size / 32.0, size / 32.0);
+    paint_program_icon(painter);
     painter.end();
-    return QPixmap::fromImage(image);
+    return image;
+}
+
+QPixmap program_icon_pixmap(int size) {
+    return QPixmap::fromImage(program_icon_image(size));
 }
 
 QIcon program_icon() {

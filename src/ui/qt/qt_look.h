@@ -4,8 +4,11 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QRect>
+
+class QPainter;
 
 namespace norvane::qt {
 
@@ -25,7 +28,12 @@ QFont mincho_font(double points, bool bold = false);
 // The About dialog's display face HGP創英角ﾎﾟｯﾌﾟ体, or IPA P Gothic.
 QFont display_font(double points, bool bold = false);
 
-// The program's icon, a network plug, drawn at the given size in pixels (32 or 16).
+// Draws the program's icon, a network plug, on a 32 × 32 grid from the painter's origin; the
+// caller scales the painter for other sizes. The painter's state is left as it was.
+void paint_program_icon(QPainter& painter);
+// The icon drawn at the given size in pixels, on a transparent ground.
+QImage program_icon_image(int size);
+// The same as a pixmap (the windows use 32 and 16).
 QPixmap program_icon_pixmap(int size);
 // The same image at 32 × 32 and 16 × 16.
 QIcon program_icon();

@@ -17,10 +17,19 @@ store_result failed(const host::host_error& failure) {
     return {store_result::status::failed, failure.number(), failure.description()};
 }
 
+// Whether the line's name (the text before its first ",") is that name, which holds no ",".
+bool has_name(const std::string& line, const std::string& name) {
+    return line.size() >= name.size() && (line.size() == name.size() || line[name.size()] == ',') &&
+           line.compare(0, name.size(), name) == 0;
+}
+
 // The first non-blank line of that name, or -1. Blank lines have no name and are passed over.
 int find_line(const std::vector<std::string>& lines, const std::string& name) {
+    if (name.find(',') != std::string::npos) {
+        return -1;  // no line's name holds one
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!lines[i].empty() && profile_name_of(lines[i]) == name) {
+        if (!lines[i].empty() && has_name(lines[i], name)) {
             return static_cast<int>(i);
         }
     }

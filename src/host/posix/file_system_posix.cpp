@@ -34,7 +34,7 @@ constexpr int lock_attempts = 8;
 
 // How long an open waits for a lock that another copy of the program holds for a moment.
 constexpr auto lock_wait = std::chrono::milliseconds(1000);
-constexpr auto lock_poll = std::chrono::milliseconds(5);
+constexpr auto lock_poll = std::chrono::milliseconds(1);
 
 // What the program says when it may not read a file (70 is otherwise "書き込みできません。").
 const char* const read_denied_text = "読み込みできません。";

@@ -166,6 +166,7 @@ TEST(reliability, a_full_disk_leaves_the_old_file_or_the_new_one) {
                               : 1;
             }
         }
+        std::cout << failed << " of " << 3 * 13 << " commands met a full disk" << std::endl;
         return broken > 0 ? 100 + broken : (failed == 0 ? 97 : 0);
     });
     if (result == 98) {

@@ -706,7 +706,9 @@ class posix_file_system final : public file_system {
         clear_leftovers(target);
         auto [out, temp_name] = create_temp_beside(target);
         if (out.get() < 0) {
-            out = descriptor(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+            // Read and write: where the file system cannot reserve room, the C library tries by
+            // reading and writing single bytes.
+            out = descriptor(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
             if (out.get() < 0) {
                 fail_with_errno(errno);
             }

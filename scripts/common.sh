@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev libgl-dev googletest libgtest-dev libgmock-dev)
 RUN_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho xdg-utils network-manager xvfb xauth)
 TEST_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho iproute2 dbus-daemon network-manager dnsmasq-base)
-BENCH_PACKAGES=(libbenchmark-dev)
+BENCH_PACKAGES=(libbenchmark-dev libx11-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 install_missing() {

@@ -254,15 +254,24 @@ TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
             stream->close();
         }
         auto append = files_->open_text_file("profile.dat", for_appending);
-        append->write_line("d");
+        append->write_line("x");
         append->close();
     });
-    ASSERT_EQ(::chmod(".", 0755), 0);
-    EXPECT_EQ(rewritten, 0);
-    EXPECT_EQ(bytes_of(), "c\r\nd\r\n");
     struct stat after {};
     ASSERT_EQ(::stat("profile.dat", &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
+    // A folder open to all with the sticky bit: files may be made, another user's not replaced.
+    ASSERT_EQ(::chmod(".", 01777), 0);
+    const int sticky = error_as_ordinary_user([&] {
+        auto stream = files_->open_text_file("profile.dat", for_writing);
+        stream->write_line(stream->read_line());
+        stream->write_line("d");
+        stream->close();
+    });
+    ASSERT_EQ(::chmod(".", 0755), 0);
+    EXPECT_EQ(rewritten, 0);
+    EXPECT_EQ(sticky, 0);
+    EXPECT_EQ(bytes_of(), "c\r\nd\r\n");
     EXPECT_EQ(entries(), 1);
 }
 

@@ -516,6 +516,19 @@ class posix_text_stream final : public text_stream {
         }
         if (err == 0 && ::rename(temp_name_.c_str(), target_.c_str()) != 0) {
             err = errno;
+            // A folder open to all with the sticky bit lets the program make files but not
+            // replace another user's: the content goes into the file itself.
+            if (err == EPERM || err == EACCES) {
+                descriptor in_place(::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+                if (in_place.get() >= 0) {
+                    out_.reset();
+                    ::unlink(temp_name_.c_str());
+                    temp_name_.clear();
+                    out_ = std::move(in_place);
+                    rewrite_in_place();
+                    return;
+                }
+            }
         }
         if (err != 0) {
             discard_new_content();

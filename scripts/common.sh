@@ -11,6 +11,8 @@ TEST_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho iproute2 dbus-daemon ne
 # Building the Debian package: dpkg-shlibdeps (dpkg-dev) and file find the libraries the
 # program links.
 PACKAGE_PACKAGES=(dpkg-dev file)
+BENCH_PACKAGES=(libbenchmark-dev libx11-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 install_missing() {
     local missing=()

@@ -67,12 +67,19 @@ class text_stream {
     // on disk, under the stream's lock, until close replaces it.
     virtual bool at_end_of_stream() = 0;
     virtual std::string read_line() = 0;
+    // The next line as the file holds it, without its line end and undecoded: written back
+    // with write_line_bytes it keeps every byte it had.
+    virtual std::string read_line_bytes() = 0;
 
-    // Writing and appending streams: the text followed by CR LF.
+    // Writing and appending streams: the text followed by CR LF. Nothing reaches the file
+    // before close, so a text that cannot be written stops the stream before any byte does.
     virtual void write_line(const std::string& text) = 0;
+    // The bytes of one line (as read_line_bytes gives them) followed by CR LF.
+    virtual void write_line_bytes(const std::string& bytes) = 0;
 
-    // Completes the file and closes it. For a rewriting stream this is the moment the new
-    // content replaces the old file as a whole.
+    // Completes the file and closes it, all or nothing: an append adds every line written
+    // or none, a rewrite replaces the old content with the new one as a whole. A failure
+    // leaves the file as it was before the stream was opened.
     virtual void close() = 0;
 };
 
@@ -100,6 +107,11 @@ class file_system {
     virtual void delete_file(const std::string& name) = 0;
     // True when a text can be written to a file and read back as itself.
     virtual bool can_store(const std::string& text) = 0;
+    // The text of a line's bytes, as read_line gives it.
+    virtual std::string text_of(const std::string& line_bytes) = 0;
+    // The bytes write_line writes for a text (without the line end); throws as write_line
+    // does for a text that would not read back as itself.
+    virtual std::string bytes_of(const std::string& text) = 0;
 };
 
 // ---------------------------------------------------------------------------------------

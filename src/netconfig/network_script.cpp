@@ -81,15 +81,11 @@ std::array<std::string, 5> build_script_lines(const profile_record& record) {
 std::optional<std::string> unsafe_record_message(const profile_record& record,
                                                  host::file_system& file_system) {
     for (unsigned char c : record.connect_name) {
-        if (c == '"' || c == '%' || c < 0x20 || c == 0x7F) {
-            return "接続名に使用できない文字（\"、%、改行などの制御文字）が含まれています。"
+        // netsh reads a word "tag=value" as that parameter: "name=LAN" would name LAN.
+        if (c == '"' || c == '%' || c == '=' || c < 0x20 || c == 0x7F) {
+            return "接続名に使用できない文字（\"、%、=、改行などの制御文字）が含まれています。"
                    "接続名を確認してください。";
         }
-    }
-    // netsh reads "tag=value" as a parameter even inside quotes: "name=other" would send the
-    // command to the connection called other.
-    if (record.connect_name.find('=') != std::string::npos) {
-        return "接続名に「=」は使用できません。接続名を確認してください。";
     }
     if (host::holds_undecodable_bytes(record.connect_name) ||
         !file_system.can_store(record.connect_name)) {

@@ -26,6 +26,10 @@ struct profile_record {
 struct profile_table {
     std::vector<std::string> profile_lines{std::string()};
     bool no_profiles = true;
+    // The bytes each line was read from, for a load that finished (otherwise empty). A
+    // rewrite puts the lines it does not change back from these, byte for byte, and the
+    // next load decodes only the lines whose bytes changed.
+    std::vector<std::string> line_bytes;
 };
 
 // The file name, always used without a directory (the current working directory).

@@ -11,7 +11,8 @@
 namespace norvane {
 
 // Rebuilds the table from profile.dat. True when the file was read, missing or empty; false
-// when a failure stopped the load, with error_text set to "description(number)".
+// when a failure stopped the load, with error_text set to "description(number)". A line whose
+// bytes are those the table already holds at that place (or the next) keeps its text.
 bool load_profiles(host::file_system& file_system, profile_table& table, std::string& error_text);
 
 // What a change of the file came to.
@@ -30,7 +31,8 @@ struct store_result {
 // Appends the record, or writes it over the first line of the same name when
 // overwrite_agreed is true (needs_consent when it is not). The rewrite applies the change to
 // the file as it stands at that moment, so lines that another copy of the program added since
-// the last load are kept.
+// the last load are kept; every line but the one saved is written back byte for byte, even
+// one that does not decode.
 store_result save_profile(host::file_system& file_system, const profile_table& table,
                           const profile_record& record, bool overwrite_agreed);
 

@@ -1,9 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -35,15 +38,21 @@ int error_of(const std::function<void()>& operation) {
     return 0;
 }
 
-// The same for an ordinary user: run in a child process that gives up the superuser.
-int error_as_ordinary_user(const std::function<void()>& operation) {
+// Runs body in a child process as an ordinary user (the superuser gives itself up, as the
+// folder and file permissions do not bind it) and answers body's result.
+int as_ordinary_user(const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::_exit(::setgid(65534) != 0 || ::setuid(65534) != 0 ? 255 : error_of(operation));
+        const bool root = ::geteuid() == 0;
+        ::_exit(root && (::setgid(65534) != 0 || ::setuid(65534) != 0) ? 255 : body());
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int error_as_ordinary_user(const std::function<void()>& operation) {
+    return as_ordinary_user([&] { return error_of(operation); });
 }
 
 std::string bytes_of(const fs::path& file = "profile.dat") {
@@ -176,7 +185,8 @@ TEST_F(file_system_test, a_rewrite_reads_the_old_file_and_replaces_it_as_a_whole
               std::tuple(0640u, owner, group));
 }
 
-TEST_F(file_system_test, a_rewrite_that_fails_leaves_the_old_file_even_on_a_full_disk) {
+// (A full disk: tests/reliability.)
+TEST_F(file_system_test, a_rewrite_that_fails_leaves_the_old_file) {
     put("old\r\n");
     try {
         auto stream = files_->open_text_file("profile.dat", for_writing);
@@ -190,25 +200,107 @@ TEST_F(file_system_test, a_rewrite_that_fails_leaves_the_old_file_even_on_a_full
     failing->close();  // the failure was reported by the write
     EXPECT_EQ(bytes_of(), "old\r\n");
     EXPECT_EQ(entries(), 1);
+}
 
-    // A full disk: 61.
-    fs::create_directory("small");
-    if (::mount("tmpfs", "small", "tmpfs", 0, "size=64k") != 0) {
-        GTEST_SKIP() << "no small file system can be mounted here";
-    }
-    put(std::string(30000, 'o'), "small/profile.dat");
-    const int error = error_of([&] {
-        auto stream = files_->open_text_file("small/profile.dat", for_writing);
-        for (int i = 0; i < 100; ++i) {
-            stream->write_line(std::string(1000, 'n'));
+// A rewrite killed before it replaced the file leaves its new content's file behind; the next
+// write of that file clears it, and nothing else.
+TEST_F(file_system_test, the_next_write_clears_what_an_interrupted_rewrite_left) {
+    const std::vector<std::string> leftovers = {".profile.dat.a1B2c3", ".profile.dat.ZZZZZZ"};
+    const std::vector<std::string> kept = {".profile.dat.a1B2c", ".profile.dat.a1B2c3d",
+                                           ".other.dat.a1B2c3", ".profile.dat.a-B2c3"};
+    for (const iomode mode : {for_writing, for_appending}) {
+        put("a\r\n");
+        for (const auto& name : leftovers) {
+            put(std::string(1000, 'x'), name);
         }
+        for (const auto& name : kept) {
+            put("keep", name);
+        }
+        auto stream = files_->open_text_file("profile.dat", mode);
+        stream->write_line("b");
+        stream->close();
+        for (const auto& name : leftovers) {
+            EXPECT_FALSE(fs::exists(name)) << name << mode;
+        }
+        for (const auto& name : kept) {
+            EXPECT_EQ(bytes_of(name), "keep") << name << mode;
+        }
+        EXPECT_EQ(bytes_of(), mode == for_writing ? "b\r\n" : "a\r\nb\r\n");
+    }
+}
+
+// What an ordinary user may not do is said as it is: a file they may not read is not one they
+// "cannot write". A folder they may not write to holds no new file, so a writable file in it
+// is rewritten in place, with the same result.
+TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
+    put("secret\r\n");
+    ASSERT_EQ(::chmod("profile.dat", 0200), 0);
+    ASSERT_EQ(::chmod(".", 0777), 0);
+    const int unreadable = as_ordinary_user([&] {
+        try {
+            files_->open_text_file("profile.dat", for_reading);
+        } catch (const host_error& error) {
+            return error.number() == 70 && error.description() == "読み込みできません。" ? 0 : 1;
+        }
+        return 2;
     });
-    const std::string left = bytes_of("small/profile.dat");
-    const std::ptrdiff_t names = entries("small");
-    ::umount2("small", MNT_DETACH);
-    EXPECT_EQ(error, 61);
-    EXPECT_EQ(left, std::string(30000, 'o'));
-    EXPECT_EQ(names, 1);
+    EXPECT_EQ(unreadable, 0);
+
+    put("a\r\nb\r\n");
+    ASSERT_EQ(::chmod("profile.dat", 0666), 0);
+    ASSERT_EQ(::chmod(".", 0555), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat("profile.dat", &before), 0);
+    const int rewritten = error_as_ordinary_user([&] {
+        for (const char* content : {"a longer line", "c"}) {  // longer, then shorter
+            auto stream = files_->open_text_file("profile.dat", for_writing);
+            stream->write_line(content);
+            stream->close();
+        }
+        auto append = files_->open_text_file("profile.dat", for_appending);
+        append->write_line("x");
+        append->close();
+    });
+    struct stat after {};
+    ASSERT_EQ(::stat("profile.dat", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    // A folder open to all with the sticky bit: files may be made, another user's not replaced.
+    ASSERT_EQ(::chmod(".", 01777), 0);
+    const int sticky = error_as_ordinary_user([&] {
+        auto stream = files_->open_text_file("profile.dat", for_writing);
+        stream->write_line(stream->read_line());
+        stream->write_line("d");
+        stream->close();
+    });
+    ASSERT_EQ(::chmod(".", 0755), 0);
+    EXPECT_EQ(rewritten, 0);
+    EXPECT_EQ(sticky, 0);
+    EXPECT_EQ(bytes_of(), "c\r\nd\r\n");
+    EXPECT_EQ(entries(), 1);
+}
+
+// Another copy holding the file for a moment is waited for; one holding it for long is not.
+TEST_F(file_system_test, a_lock_held_for_a_moment_is_waited_for_and_a_long_one_fails) {
+    put("a\r\n");
+    using clock = std::chrono::steady_clock;
+    for (const auto& [held_ms, error] : {std::pair{300, 0}, std::pair{3000, 70}}) {
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            const int fd = ::open("profile.dat", O_RDONLY);
+            ::flock(fd, LOCK_EX);
+            ::usleep(static_cast<useconds_t>(held_ms) * 1000);
+            ::_exit(0);
+        }
+        ::usleep(100000);  // the holder has the lock
+        const auto start = clock::now();
+        EXPECT_EQ(error_of([&] { files_->open_text_file("profile.dat", for_appending); }), error);
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::milliseconds>(clock::now() - start);
+        EXPECT_GE(waited.count(), error == 0 ? 100 : 900) << held_ms;
+        EXPECT_LE(waited.count(), 2000) << held_ms;
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+    }
 }
 
 // A missing file is 53, a folder 75; a read-only file may be read, but any change is refused

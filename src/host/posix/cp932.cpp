@@ -50,12 +50,23 @@ converter& encoder() {
 
 constexpr std::size_t iconv_failed = static_cast<std::size_t>(-1);
 
-void append_raw_byte(std::string& out, unsigned char byte) {
+// Writes the private code point of a byte that does not decode; returns the end.
+char* put_raw_byte(char* out, unsigned char byte) {
     const char32_t code_point = raw_byte_base + byte;
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+    *out++ = static_cast<char>(0xF0 | (code_point >> 18));
+    *out++ = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    return out;
+}
+
+bool all_ascii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The byte carried by the private code point at text[pos], if one starts there.
@@ -71,60 +82,57 @@ bool raw_byte_at(const std::string& text, std::size_t pos, unsigned char& byte) 
     return true;
 }
 
-// Encodes text[begin, end), which holds no private code point, and appends the bytes.
+// Encodes text[begin, end), which holds no private code point, and appends the bytes. One
+// call of the converter for the whole run: its set-up per call is what costs.
 void encode_run(const std::string& text, std::size_t begin, std::size_t end, std::string& out) {
     converter& enc = encoder();
     if (!enc.usable()) {
         throw host_error(cannot_create_component);
     }
     iconv(enc.get(), nullptr, nullptr, nullptr, nullptr);
+    const std::size_t old_size = out.size();
+    out.resize(old_size + (end - begin) + 8);  // code page 932 never needs more bytes
     char* in = const_cast<char*>(text.data() + begin);
     std::size_t in_left = end - begin;
-    char buffer[1024];
-    for (;;) {
-        char* out_pos = buffer;
-        std::size_t out_left = sizeof buffer;
-        const std::size_t result = in_left == 0
-                                       ? iconv(enc.get(), nullptr, nullptr, &out_pos, &out_left)
-                                       : iconv(enc.get(), &in, &in_left, &out_pos, &out_left);
-        const int err = errno;
-        out.append(buffer, static_cast<std::size_t>(out_pos - buffer));
-        if (result == iconv_failed && err != E2BIG) {
-            throw host_error(path_file_access_error, unwritable_text);
-        }
-        if (result != iconv_failed && in_left == 0 && out_pos == buffer) {
-            return;
-        }
+    char* out_pos = out.data() + old_size;
+    std::size_t out_left = out.size() - old_size;
+    const std::size_t result = iconv(enc.get(), &in, &in_left, &out_pos, &out_left);
+    const bool done = result != iconv_failed &&
+                      iconv(enc.get(), nullptr, nullptr, &out_pos, &out_left) != iconv_failed;
+    out.resize(static_cast<std::size_t>(out_pos - out.data()));
+    if (!done || in_left != 0) {
+        throw host_error(path_file_access_error, unwritable_text);
     }
 }
 
 }  // namespace
 
 std::string from_cp932(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 2);
+    if (all_ascii(bytes)) {
+        return bytes;  // the code page's first half is ASCII
+    }
+    // A byte decodes to at most three bytes of UTF-8, a byte that does not to four.
+    std::string out(bytes.size() * 4, '\0');
+    char* out_pos = out.data();
+    std::size_t out_left = out.size();
     converter& dec = decoder();
     std::size_t pos = 0;
-    char buffer[1024];
     while (pos < bytes.size()) {
-        if (!dec.usable()) {
-            append_raw_byte(out, static_cast<unsigned char>(bytes[pos++]));
-            continue;
+        if (dec.usable()) {
+            iconv(dec.get(), nullptr, nullptr, nullptr, nullptr);
+            char* in = const_cast<char*>(bytes.data() + pos);
+            std::size_t in_left = bytes.size() - pos;
+            const std::size_t result = iconv(dec.get(), &in, &in_left, &out_pos, &out_left);
+            pos = bytes.size() - in_left;
+            if (result != iconv_failed || pos >= bytes.size()) {
+                continue;
+            }
         }
-        iconv(dec.get(), nullptr, nullptr, nullptr, nullptr);
-        char* in = const_cast<char*>(bytes.data() + pos);
-        std::size_t in_left = bytes.size() - pos;
-        char* out_pos = buffer;
-        std::size_t out_left = sizeof buffer;
-        const std::size_t result = iconv(dec.get(), &in, &in_left, &out_pos, &out_left);
-        const int err = errno;
-        out.append(buffer, static_cast<std::size_t>(out_pos - buffer));
-        pos = bytes.size() - in_left;
         // An invalid or cut-off sequence: keep its first byte and go on with the next one.
-        if (result == iconv_failed && err != E2BIG) {
-            append_raw_byte(out, static_cast<unsigned char>(bytes[pos++]));
-        }
+        out_pos = put_raw_byte(out_pos, static_cast<unsigned char>(bytes[pos++]));
+        out_left = out.size() - static_cast<std::size_t>(out_pos - out.data());
     }
+    out.resize(static_cast<std::size_t>(out_pos - out.data()));
     return out;
 }
 

@@ -518,16 +518,22 @@ void main_form::report_incomplete(control_ref focus_to, const std::string& messa
 }
 
 // Rewrites the list's entries in place from the reloaded table: one entry per profile, in
-// file order, and no entry beyond them.
+// file order, and no entry beyond them. Only entries that differ are written.
 void main_form::refresh_list(bool keep_text) {
     const std::string remembered = view_.text({control::profile_list});
     view_.set_list_visible(false);
     int item = 0;
+    const int entries = view_.list_count();
     if (!state_.table.no_profiles) {
         for (const auto& line : state_.table.profile_lines) {
-            if (!line.empty()) {
-                view_.set_list_item(item++, profile_name_of(line));
+            if (line.empty()) {
+                continue;
             }
+            std::string name = profile_name_of(line);
+            if (item >= entries || view_.list_item(item) != name) {
+                view_.set_list_item(item, name);
+            }
+            ++item;
         }
     }
     while (view_.list_count() > item) {

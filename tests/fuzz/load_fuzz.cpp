@@ -1,0 +1,47 @@
+// profile.dat from arbitrary bytes: the load never fails on content, and a Delete of the first
+// profile writes every other line back byte for byte (each ending in CR LF, blank lines left
+// out); the reload after it agrees with a load from nothing.
+#include <cstdint>
+
+#include "fuzz_folder.h"
+#include "host/platform.h"
+#include "profiles/profile_store.h"
+
+using namespace norvane;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::enter_fuzz_folder();
+    static const auto files = host::create_file_system();
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    fuzzing::write_file(profile_file_name, bytes);
+    profile_table table;
+    std::string error;
+    fuzzing::expect(
+        load_profiles(*files, table, error) &&
+            table.line_bytes.size() == (table.no_profiles ? 0 : table.profile_lines.size()),
+        "load", bytes);
+    int first = -1;
+    std::string expected;
+    for (std::size_t i = 0; i < table.line_bytes.size(); ++i) {
+        fuzzing::expect(files->text_of(table.line_bytes[i]) == table.profile_lines[i], "line text",
+                        table.line_bytes[i]);
+        if (first < 0 && !table.profile_lines[i].empty()) {
+            first = static_cast<int>(i);
+        } else if (!table.line_bytes[i].empty()) {
+            expected += table.line_bytes[i] + "\r\n";
+        }
+    }
+    if (first < 0) {
+        return 0;
+    }
+    const std::string name = profile_name_of(table.profile_lines[static_cast<std::size_t>(first)]);
+    fuzzing::expect(delete_profile(*files, table, name).result == store_result::status::done &&
+                        fuzzing::read_file(profile_file_name) == expected,
+                    "delete changed other lines", bytes);
+    profile_table fresh;
+    fuzzing::expect(load_profiles(*files, table, error) && load_profiles(*files, fresh, error) &&
+                        table.profile_lines == fresh.profile_lines &&
+                        table.line_bytes == fresh.line_bytes,
+                    "reload differs from a load from nothing", bytes);
+    return 0;
+}

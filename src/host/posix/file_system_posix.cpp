@@ -568,14 +568,18 @@ class posix_text_stream final : public text_stream {
         if (err == 0 && ::fsync(out_.get()) != 0) {
             err = errno;
         }
+        // Putting the old content back is all that can be done after a failure; the failure
+        // reported is the first one, whatever the restoring calls answer.
+        bool restored = false;
         if (err != 0 && touched) {
-            if (write_all(out_.get(), data_, 0) == 0) {
-                ::ftruncate(out_.get(), static_cast<off_t>(data_.size()));
-            }
-            ::fsync(out_.get());
+            restored = write_all(out_.get(), data_, 0) == 0 &&
+                       ::ftruncate(out_.get(), static_cast<off_t>(data_.size())) == 0 &&
+                       ::fsync(out_.get()) == 0;
         } else if (err != 0) {
-            ::ftruncate(out_.get(), static_cast<off_t>(data_.size()));  // the room taken
+            restored =
+                ::ftruncate(out_.get(), static_cast<off_t>(data_.size())) == 0;  // the room taken
         }
+        static_cast<void>(restored);
         out_.reset();
         file_.reset();
         if (err != 0) {

@@ -86,7 +86,7 @@ std::optional<std::string> unsafe_record_message(const profile_record& record,
                    "接続名を確認してください。";
         }
     }
-    if (!file_system.can_store(record.connect_name)) {
+    if (!file_system.can_store_in_command_script(record.connect_name)) {
         return "接続名にこのシステムの文字コードで表せない文字が含まれています。"
                "接続名を確認してください。";
     }
@@ -120,7 +120,7 @@ network_run run_network_script(const profile_record& record, host::window_handle
             ui.message_box(*refusal, mb_critical, error_title);
             return {};
         }
-        auto stream = file_system.open_text_file(script_file_name, host::for_appending, true);
+        auto stream = file_system.open_command_script(script_file_name);
         for (const auto& line : slot) {
             if (!line.empty()) {
                 stream->write_line(line);

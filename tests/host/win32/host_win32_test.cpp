@@ -1,0 +1,90 @@
+// The Windows side of the host layer where it meets Windows itself, run under Wine: the
+// version query, command scripts run hidden through the shell with their exit codes, and
+// the read-only attribute that a process running as root under Wine would write through.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "host/host.h"
+#include "host/platform.h"
+#include "support/temp_dir.h"
+
+namespace norvane::host {
+namespace {
+
+using testing::read_bytes;
+using testing::write_bytes;
+
+// The version as the test run set it (NORVANE_EXPECT_VERSION, "major.minor"), else skipped.
+TEST(version_win32, reports_the_version_windows_reports) {
+    const char* expected = std::getenv("NORVANE_EXPECT_VERSION");
+    if (expected == nullptr) {
+        GTEST_SKIP() << "NORVANE_EXPECT_VERSION not set";
+    }
+    const os_version version = query_os_version();
+    EXPECT_EQ(version.platform_id, 2u);
+    EXPECT_EQ(std::to_string(version.major_version) + "." + std::to_string(version.minor_version),
+              expected);
+}
+
+class shell_win32 : public ::testing::Test {
+  protected:
+    testing::temp_dir dir_;
+    std::unique_ptr<shell> shell_ = create_shell();
+};
+
+// The script runs in the current folder, hidden, and is waited for: what it writes is there
+// when run_script returns, and its exit code comes back.
+TEST_F(shell_win32, runs_a_script_to_its_end_and_reads_its_exit_code) {
+    for (const int code : {0, 3, 255}) {
+        write_bytes("t.cmd", "@echo off\r\necho ran> out.txt\r\nexit " + std::to_string(code) +
+                                 "\r\n");
+        const script_run run = shell_->run_script("t.cmd", 0);
+        EXPECT_EQ(run.result, script_run::status::finished);
+        EXPECT_EQ(run.exit_status, code);
+        EXPECT_EQ(read_bytes("out.txt"), "ran\r\n");
+        std::filesystem::remove("out.txt");
+    }
+}
+
+TEST_F(shell_win32, a_script_that_cannot_be_started_is_not_started) {
+    EXPECT_EQ(shell_->run_script("missing.cmd", 0).result, script_run::status::not_started);
+    EXPECT_EQ(shell_->run_script("", 0).result, script_run::status::not_started);
+    EXPECT_FALSE(shell_->open_address("", 0));
+    EXPECT_FALSE(shell_->open_address("missing-file.xyz", 0));
+}
+
+// The console code page is the one scripts are written in; under the test's Japanese locale
+// it is 932, as on the systems the program targets.
+TEST(code_pages_win32, the_console_code_page_is_932_here) {
+    EXPECT_EQ(GetOEMCP(), 932u);
+    EXPECT_EQ(GetACP(), 932u);
+}
+
+// The read-only attribute is honoured even where Windows would let the write through.
+TEST_F(shell_win32, the_read_only_attribute_refuses_every_change) {
+    write_bytes("profile.dat", "a\r\n");
+    ASSERT_TRUE(SetFileAttributesW(L"profile.dat", FILE_ATTRIBUTE_READONLY));
+    auto files = create_file_system();
+    for (const auto& change : std::initializer_list<std::function<void()>>{
+             [&] { files->open_text_file("profile.dat", for_appending, true); },
+             [&] { files->open_text_file("profile.dat", for_writing); },
+             [&] { files->delete_file("profile.dat"); }}) {
+        try {
+            change();
+            ADD_FAILURE() << "changed";
+        } catch (const host_error& error) {
+            EXPECT_EQ(error.number(), 70);
+        }
+    }
+    EXPECT_EQ(read_bytes("profile.dat"), "a\r\n");
+    SetFileAttributesW(L"profile.dat", FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
+}  // namespace norvane::host

@@ -150,19 +150,32 @@ void settle(HWND window) {
     SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
 }
 
+// How a step reaches the program: sent, it is handled when the call returns; posted, the
+// call returns at once (for a step that opens a message box, which the driver then answers).
+enum class delivery { sent, posted };
+
+void deliver(delivery how, HWND control, UINT message, WPARAM w, LPARAM l) {
+    if (how == delivery::sent) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(control, message, w, l, SMTO_NORMAL, 15000, &ignored);
+    } else {
+        PostMessageW(control, message, w, l);
+    }
+}
+
 // A click: the button goes down and up on the control.
-void click(HWND control) {
-    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
-    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+void click(HWND control, delivery how = delivery::sent) {
+    deliver(how, control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    deliver(how, control, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
 }
 
 // Typing: each character, then the release of its key.
-void type(HWND control, const char* utf8) {
+void type(HWND control, const char* utf8, delivery how = delivery::sent) {
     for (wchar_t c : widen(utf8)) {
-        PostMessageW(control, WM_CHAR, c, 1);
+        deliver(how, control, WM_CHAR, c, 1);
         const WPARAM key = c >= L'0' && c <= L'9' ? c : 0;
         if (key != 0) {
-            PostMessageW(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+            deliver(how, control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
         }
     }
 }
@@ -236,7 +249,11 @@ int open(const char* program) {
     }
     settle(window);
     check(text_of(window) == "Norvane for Windows2000", "its caption");
-    check((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "it is topmost");
+    const LONG ex_style = GetWindowLongW(window, GWL_EXSTYLE);
+    if ((ex_style & WS_EX_TOPMOST) == 0) {
+        std::printf("  extended style: %lx\n", static_cast<unsigned long>(ex_style));
+    }
+    check((ex_style & WS_EX_TOPMOST) != 0, "it is topmost");
 
     HWND list = GetDlgItem(window, ids::profile_list);
     HWND list_edit = GetWindow(list, GW_CHILD);
@@ -280,37 +297,34 @@ int open(const char* program) {
     // A refused octet keeps the focus: by the automatic advance, and against a click.
     HWND box1 = control_of(window, {control::ip_add_txt, 1});
     click(box1);
-    settle(window);
     check(focus_of(window) == box1, "a click gives the box the focus");
-    PostMessageW(box1, EM_SETSEL, 0, -1);
-    type(box1, "300");
+    deliver(delivery::sent, box1, EM_SETSEL, 0, -1);  // typing replaces the old value
+    type(box1, "300", delivery::posted);
     const std::string refused = answer_box("エラー", IDOK);
+    std::printf("  box: %s\n", refused.c_str());
     check(refused == "\"0～254\"の数値を設定してください。", "300 is refused with its message");
     settle(window);
     check(focus_of(window) == box1, "the refused box keeps the focus");
     check(text_of(box1).empty(), "and is emptied");
     type(box1, "25");
-    type(box1, "6");  // 256
-    answer_box("エラー", IDOK);
+    type(box1, "6", delivery::posted);  // 256
+    check(answer_box("エラー", IDOK) == "\"0～254\"の数値を設定してください。", "so is 256");
+    settle(window);
     type(box1, "99");
-    settle(window);
-    PostMessageW(box1, WM_CHAR, L'9', 1);  // 999, without the key's release: no advance
-    settle(window);
-    click(control_of(window, {control::save_bt}));
+    deliver(delivery::sent, box1, WM_CHAR, L'9', 1);  // 999, without the key's release
+    click(control_of(window, {control::save_bt}), delivery::posted);
     const std::string refused_click = answer_box("エラー", IDOK);
     check(refused_click == "\"0～254\"の数値を設定してください。",
           "leaving it for Save validates it first");
     settle(window);
     check(focus_of(window) == box1, "the refused value keeps the focus");
     check(read_file("profile.dat") == original, "and the click on Save was swallowed");
-    PostMessageW(box1, WM_KEYDOWN, VK_TAB, 1);
-    settle(window);
+    deliver(delivery::sent, box1, WM_KEYDOWN, VK_TAB, 1);
     check(focus_of(window) == control_of(window, {control::ip_add_txt, 2}),
           "Tab moves on from the (now empty) box");
 
     // NewCreation and Save: the new profile is appended in CP932 with CR LF.
-    PostMessageW(control_of(window, {control::new_bt}), BM_CLICK, 0, 0);
-    settle(window);
+    click(control_of(window, {control::new_bt}));
     check(text_of(list).empty() &&
               text_of(control_of(window, {control::connect_txt})) == "ローカル エリア接続",
           "NewCreation empties the fields and proposes the connection");
@@ -325,9 +339,7 @@ int open(const char* program) {
             type(b, octets[f][i]);
         }
     }
-    settle(window);
-    PostMessageW(control_of(window, {control::save_bt}), BM_CLICK, 0, 0);
-    settle(window);
+    click(control_of(window, {control::save_bt}));
     const std::string saved = read_file("profile.dat");
     const std::string expected_saved =
         original + cp932("自宅,ローカル エリア接続,10.0.0.5,255.0.0.0,10.0.0.1,,,,0\r\n");
@@ -336,8 +348,46 @@ int open(const char* program) {
                     hex(expected_saved).c_str());
     }
     check(saved == expected_saved, "Save appended the profile byte for byte");
-    check(status_text(status) == "データベースを更新しました。", "and says so");
+    const std::string after_save = status_text(status);
+    if (after_save != "データベースを更新しました。") {
+        std::printf("  status bar: %s; list text: %s\n", after_save.c_str(), text_of(list).c_str());
+        for (int f = 0; f < 3; ++f) {
+            for (int i = 0; i < 4; ++i) {
+                std::printf("  [%s]", text_of(control_of(window, {fields[f], i})).c_str());
+            }
+            std::printf("\n");
+        }
+    }
+    check(after_save == "データベースを更新しました。", "and says so");
     check(SendMessageW(list, CB_GETCOUNT, 0, 0) == 3, "the list holds three profiles");
+
+    // Information: the About dialog in front, the main window topmost again after it.
+    PostMessageW(control_of(window, {control::ver_bt}), BM_CLICK, 0, 0);
+    HWND about = wait_window(ids::about_window_class, L"バージョン情報", 10000);
+    check(about != nullptr, "Information opens the About dialog");
+    if (about != nullptr) {
+        check(text_of(GetDlgItem(about, ids::lbl_version)) == "v1.11.0508", "its version text");
+        check(text_of(GetDlgItem(about, ids::url_bt_first + 1)) == "support@norvane.example",
+              "its support address");
+        check((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0,
+              "the main window is not topmost meanwhile");
+        check(!IsWindowEnabled(window), "the main window takes no input meanwhile");
+        SendMessageW(GetDlgItem(about, ids::cmd_ok), BM_CLICK, 0, 0);
+        for (int i = 0; i < 200 && IsWindow(about); ++i) {
+            Sleep(10);
+        }
+        check(!IsWindow(about), "OK closes it");
+        bool again = false;
+        for (int i = 0; i < 200 && !again; ++i) {
+            settle(window);
+            again = (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 &&
+                    IsWindowEnabled(window);
+            if (!again) {
+                Sleep(10);
+            }
+        }
+        check(again, "the main window is topmost and enabled again");
+    }
 
     PostMessageW(control_of(window, {control::end_bt}), BM_CLICK, 0, 0);
     check(finish(process) == 0, "END ends the program");

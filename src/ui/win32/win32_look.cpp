@@ -1,6 +1,7 @@
 #include "ui/win32/win32_look.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 #include "resource_ids.h"
@@ -85,11 +86,59 @@ RECT twips_rect(int left, int top, int width, int height) {
     return RECT{x, y, x + twips_to_pixels_x(width), y + twips_to_pixels_y(height)};
 }
 
-font::font(const wchar_t* face, double points, bool bold) {
+namespace {
+
+int CALLBACK note_face(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool installed(const wchar_t* name) {
+    LOGFONTW wanted;
+    ZeroMemory(&wanted, sizeof wanted);
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(wanted.lfFaceName, name, LF_FACESIZE);
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(screen, &wanted, note_face, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+const wchar_t* first_installed(std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* name : names) {
+        if (installed(name)) {
+            return name;
+        }
+    }
+    return *names.begin();  // the font mapper picks a Japanese face for it
+}
+
+}  // namespace
+
+const wchar_t* face_name(face f) {
+    static const wchar_t* const gothic =
+        first_installed({L"ＭＳ ゴシック", L"MS Gothic", L"IPAゴシック", L"IPAGothic"});
+    static const wchar_t* const mincho =
+        first_installed({L"ＭＳ 明朝", L"MS Mincho", L"IPA明朝", L"IPAMincho"});
+    static const wchar_t* const display = first_installed(
+        {L"HGP創英角ﾎﾟｯﾌﾟ体", L"HGPSoeiKakupoptai", L"IPA Pゴシック", L"IPAPGothic"});
+    switch (f) {
+        case face::mincho:
+            return mincho;
+        case face::display:
+            return display;
+        default:
+            return gothic;
+    }
+}
+
+font::font(face f, double points, bool bold) {
+    const wchar_t* name = face_name(f);
     const int height = -static_cast<int>(std::lround(points * screen_dpi(LOGPIXELSY) / 72.0));
     handle_ = CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                           SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name);
 }
 
 font::~font() {

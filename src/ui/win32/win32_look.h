@@ -26,10 +26,10 @@ int twips_to_pixels_x(int twips);
 int twips_to_pixels_y(int twips);
 RECT twips_rect(int left, int top, int width, int height);
 
-// Font faces of the forms, by their Windows names; under Wine they resolve to the IPA fonts.
-inline constexpr const wchar_t* gothic_face = L"ＭＳ ゴシック";
-inline constexpr const wchar_t* mincho_face = L"ＭＳ 明朝";
-inline constexpr const wchar_t* display_face = L"HGP創英角ﾎﾟｯﾌﾟ体";
+// Font faces of the forms, by their Windows names, each with the stand-ins used where it is
+// not installed (under Wine: the IPA fonts); the first installed face of the list is used.
+enum class face { gothic, mincho, display };
+const wchar_t* face_name(face f);
 
 // A font that is deleted with its owner.
 class font {
@@ -37,7 +37,7 @@ class font {
     font() = default;
     // points at the screen's dots per inch; a Japanese character set, so that a face that is
     // not installed falls back to a Japanese one.
-    font(const wchar_t* face, double points, bool bold);
+    font(face f, double points, bool bold);
     ~font();
     font(font&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
     font& operator=(font&& other) noexcept;

@@ -31,10 +31,10 @@ std::string with_crlf(const std::string& text) {
 
 win32_about_dialog::win32_about_dialog(host::shell& shell, HWND owner)
     : owner_(owner),
-      gothic_9_(win32::gothic_face, 9, false),
-      title_font_(win32::display_face, 14.25, true),
-      version_font_(win32::mincho_face, 12, true),
-      description_font_(win32::mincho_face, 9.75, false),
+      gothic_9_(win32::face::gothic, 9, false),
+      title_font_(win32::face::display, 14.25, true),
+      version_font_(win32::face::mincho, 12, true),
+      description_font_(win32::face::mincho, 9.75, false),
       form_(std::make_unique<about_form>(*this, shell)) {}
 
 win32_about_dialog::~win32_about_dialog() {

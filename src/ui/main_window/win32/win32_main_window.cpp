@@ -112,9 +112,9 @@ std::wstring wide_window_text(HWND window) {
 
 win32_main_window::win32_main_window(ui_services& ui, program_state& state, host::shell& shell)
     : shell_(shell),
-      gothic_9_(win32::gothic_face, 9, false),
-      gothic_bold_11_(win32::gothic_face, 11.25, true),
-      gothic_bold_12_(win32::gothic_face, 12, true) {
+      gothic_9_(win32::face::gothic, 9, false),
+      gothic_bold_11_(win32::face::gothic, 11.25, true),
+      gothic_bold_12_(win32::face::gothic, 12, true) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     static const bool registered = [instance] {
         WNDCLASSEXW wc;
@@ -150,6 +150,9 @@ win32_main_window::win32_main_window(ui_services& ui, program_state& state, host
 }
 
 win32_main_window::~win32_main_window() {
+    if (tooltip_ != nullptr) {
+        DestroyWindow(tooltip_);
+    }
     if (hwnd_ != nullptr) {
         unloaded_ = true;  // no unload reaction once the program is ending
         DestroyWindow(hwnd_);
@@ -158,8 +161,10 @@ win32_main_window::~win32_main_window() {
 
 void win32_main_window::build_controls() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+    // The tooltips have no owner: under Wine a window that owns one cannot be made topmost
+    // (measured with Wine 8); the window destroys them itself.
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                                nullptr, instance, nullptr);
     if (tooltip_ != nullptr) {
         SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
@@ -368,6 +373,9 @@ LRESULT win32_main_window::handle_window(UINT message, WPARAM w, LPARAM l) {
             DestroyWindow(hwnd_);
             return 0;
         case WM_DESTROY:
+            if (tooltip_ != nullptr) {
+                DestroyWindow(std::exchange(tooltip_, nullptr));
+            }
             PostQuitMessage(0);
             return 0;
         case WM_NCDESTROY:

@@ -91,11 +91,36 @@ TEST_F(shell_win32, a_script_that_cannot_be_started_is_not_started) {
     EXPECT_FALSE(shell_->open_address("missing-file.xyz", 0));
 }
 
-// The console code page is the one scripts are written in; under the test's Japanese locale
-// it is 932, as on the systems the program targets.
-TEST(code_pages_win32, the_console_code_page_is_932_here) {
-    EXPECT_EQ(GetOEMCP(), 932u);
-    EXPECT_EQ(GetACP(), 932u);
+// Command scripts are written in the console code page, the one cmd.exe reads them in: 932
+// on the Japanese systems the program targets (the test run's Japanese locale), another one
+// elsewhere (437 under Wine's C locale), where a name it cannot hold is refused.
+// NORVANE_EXPECT_OEMCP says which one the run set up.
+TEST(code_pages_win32, command_scripts_are_written_in_the_console_code_page) {
+    const char* expected = std::getenv("NORVANE_EXPECT_OEMCP");
+    if (expected == nullptr) {
+        GTEST_SKIP() << "NORVANE_EXPECT_OEMCP not set";
+    }
+    ASSERT_EQ(std::to_string(GetOEMCP()), expected);
+    testing::temp_dir dir;
+    auto files = create_file_system();
+    auto script = files->open_command_script("cmd_tmp.cmd");
+    if (GetOEMCP() == 932) {
+        script->write_line("ローカル エリア接続");
+        script->close();
+        EXPECT_EQ(read_bytes("cmd_tmp.cmd"),
+                  "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1\r\n");
+        EXPECT_TRUE(files->can_store_in_command_script("ローカル エリア接続"));
+        return;
+    }
+    ASSERT_EQ(GetOEMCP(), 437u);
+    script->write_line("Café");
+    EXPECT_THROW(script->write_line("ローカル エリア接続"), host_error);
+    script->close();
+    EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "Caf\x82\r\n");
+    EXPECT_TRUE(files->can_store_in_command_script("Café"));
+    EXPECT_FALSE(files->can_store_in_command_script("ローカル エリア接続"));
+    // profile.dat stays code page 932 whatever the console's.
+    EXPECT_TRUE(files->can_store("ローカル エリア接続"));
 }
 
 // The read-only attribute is honoured even where Windows would let the write through.

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ui/main_window/win32/win32_control_ids.h"
 
@@ -184,6 +185,24 @@ HWND control_of(HWND window, norvane::control_ref c) {
     return GetDlgItem(window, ids::id_of(c));
 }
 
+// The tools of the tooltip windows of one process.
+struct tooltip_count {
+    DWORD pid;
+    LRESULT count;
+};
+
+BOOL CALLBACK count_tooltips(HWND window, LPARAM l) {
+    auto* found = reinterpret_cast<tooltip_count*>(l);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (owner == found->pid && lstrcmpiW(name, TOOLTIPS_CLASSW) == 0) {
+        found->count += SendMessageW(window, TTM_GETTOOLCOUNT, 0, 0);
+    }
+    return TRUE;
+}
+
 bool start(const char* program, PROCESS_INFORMATION& process) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
@@ -269,6 +288,55 @@ int open(const char* program) {
     check(text_of(control_of(window, {control::dns3_txt, 3})) == "3", "its third DNS server");
     check(focus_of(window) == list_edit, "the profile list has the focus");
     check(status_text(status) == "プロファイル名", "its help text is in the status bar");
+
+    // The client area of 7890 × 4245 twips, at the screen's dots per inch.
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC screen = GetDC(nullptr);
+    const int want_w = MulDiv(7890, GetDeviceCaps(screen, LOGPIXELSX), 1440);
+    const int want_h = MulDiv(4245, GetDeviceCaps(screen, LOGPIXELSY), 1440);
+    ReleaseDC(nullptr, screen);
+    std::printf("  client area %ldx%ld\n", client.right, client.bottom);
+    check(client.right == want_w && client.bottom == want_h, "the client area of Part 3.1");
+
+    // Tab walks the tab order of Part 3.1 (connect_txt is locked while a saved profile shows).
+    std::vector<HWND> order;
+    for (const control field : norvane::address_fields) {
+        for (int i = 0; i < norvane::boxes_per_field; ++i) {
+            order.push_back(control_of(window, {field, i}));
+        }
+    }
+    for (const control c : {control::dhcp_chk, control::save_bt, control::submit_bt,
+                            control::ver_bt, control::end_bt, control::delete_bt,
+                            control::new_bt}) {
+        order.push_back(control_of(window, {c}));
+    }
+    order.push_back(list_edit);
+    bool walked = true;
+    for (HWND expected : order) {
+        deliver(delivery::sent, focus_of(window), WM_KEYDOWN, VK_TAB, 1);
+        walked = walked && focus_of(window) == expected;
+    }
+    check(walked, "Tab walks the tab order back to the profile list");
+
+    // Choosing a profile in the list (the arrow keys step through it) shows it.
+    HWND dhcp = control_of(window, {control::dhcp_chk});
+    HWND ip0 = control_of(window, {control::ip_add_txt, 0});
+    deliver(delivery::sent, list_edit, WM_KEYDOWN, VK_DOWN, 1);
+    check(text_of(list) == "DHCP（自動）" &&
+              SendMessageW(dhcp, BM_GETCHECK, 0, 0) == BST_CHECKED && !IsWindowEnabled(ip0),
+          "choosing the DHCP profile ticks DHCP and disables the address boxes");
+    deliver(delivery::sent, list_edit, WM_KEYDOWN, VK_UP, 1);
+    check(text_of(list) == "ローカル" && SendMessageW(dhcp, BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
+              IsWindowEnabled(ip0) && text_of(ip0) == "192",
+          "choosing the first again shows its addresses");
+
+    // Every input and button has its tooltip (the list twice: its edit part too).
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    tooltip_count found{pid, 0};
+    EnumWindows(count_tooltips, reinterpret_cast<LPARAM>(&found));
+    check(found.count == 24 + 2 + 1 + 6, "33 tooltips: the octet boxes, the list, DHCP, buttons");
 
     // Submit: the script reaches netsh with the exact lines, and is gone afterwards.
     PostMessageW(control_of(window, {control::submit_bt}), BM_CLICK, 0, 0);

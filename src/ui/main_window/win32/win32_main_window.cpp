@@ -623,6 +623,19 @@ std::string win32_main_window::text(control_ref c) const {
 }
 
 void win32_main_window::set_text(control_ref c, const std::string& text) {
+    if (c.id == control::profile_list) {
+        // The list's text names its entry, as the original combo box's Text does: the first
+        // entry of exactly that text becomes the selected one (none when no entry has it),
+        // so that the arrow keys go on from the profile shown.
+        const std::wstring wide = win32::widen(text);
+        int match = -1;
+        for (int i = 0; i < list_count() && match < 0; ++i) {
+            match = combo_item(profile_list_, i) == wide ? i : -1;
+        }
+        SendMessageW(profile_list_, CB_SETCURSEL, static_cast<WPARAM>(match), 0);
+        SetWindowTextW(profile_list_, wide.c_str());
+        return;
+    }
     // A text set by the program is never cut to the maximum length, which only limits typing.
     if (HWND window = control_window(c)) {
         win32::set_window_text(window, text);

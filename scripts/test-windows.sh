@@ -77,6 +77,7 @@ drive() {  # folder arguments...: the driver in the folder
     (cd "$dir" && wine program_driver.exe "$@")
 }
 
+mountpoint -q "$out/small-disk" 2> /dev/null && umount "$out/small-disk"
 rm -rf "$WINEPREFIX" "$out"
 mkdir -p "$out"
 echo "Wine prefix (32-bit, fresh)"
@@ -101,8 +102,16 @@ profiles="\x83\x8d\x81\x5b\x83\x4a\x83\x8b,$lan,192.168.0.10,255.255.255.0,192.1
 
 step import-check bash "$ROOT/scripts/check-windows-imports.sh" "$program"
 step core-tests wine "$tests/core_tests.exe"
-step host-tests-winxp env NORVANE_EXPECT_VERSION=5.1 NORVANE_EXPECT_OEMCP=932 \
+# A small file system for the full-disk test (mounting needs root; skipped otherwise).
+small="$out/small-disk"
+mkdir -p "$small"
+small_env=()
+if mount -t tmpfs -o size=64k tmpfs "$small" 2> /dev/null; then
+    small_env=(NORVANE_SMALL_DISK="$(winepath -w "$small")")
+fi
+step host-tests-winxp env NORVANE_EXPECT_VERSION=5.1 NORVANE_EXPECT_OEMCP=932 "${small_env[@]}" \
     wine "$tests/host_tests.exe"
+mountpoint -q "$small" && umount "$small"
 # Under the C locale Wine's console code page is 437: a Japanese name cannot go into a script.
 step host-tests-console-437 env LC_ALL=C.UTF-8 NORVANE_EXPECT_OEMCP=437 \
     wine "$tests/host_tests.exe" --gtest_filter='code_pages_win32.*'

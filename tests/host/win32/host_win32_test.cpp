@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "host/host.h"
@@ -141,6 +142,33 @@ TEST_F(shell_win32, the_read_only_attribute_refuses_every_change) {
     }
     EXPECT_EQ(read_bytes("profile.dat"), "a\r\n");
     SetFileAttributesW(L"profile.dat", FILE_ATTRIBUTE_NORMAL);
+}
+
+// A full disk: 61, and a rewrite leaves the old file as it was. NORVANE_SMALL_DISK names a
+// small file system's folder (the test run mounts one), else skipped.
+TEST(files_win32, a_full_disk_is_61_and_a_rewrite_keeps_the_old_file) {
+    const char* folder = std::getenv("NORVANE_SMALL_DISK");
+    if (folder == nullptr) {
+        GTEST_SKIP() << "NORVANE_SMALL_DISK not set";
+    }
+    const std::string name = std::string(folder) + "\\profile.dat";
+    write_bytes(name, std::string(30000, 'o'));
+    auto files = create_file_system();
+    int number = 0;
+    try {
+        auto stream = files->open_text_file(name, for_writing);
+        for (int i = 0; i < 100; ++i) {
+            stream->write_line(std::string(1000, 'n'));
+        }
+        stream->close();
+    } catch (const host_error& error) {
+        number = error.number();
+    }
+    EXPECT_EQ(number, 61);
+    EXPECT_EQ(read_bytes(name), std::string(30000, 'o'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ drive() {  # folder arguments...: the driver in the folder
     (cd "$dir" && wine program_driver.exe "$@")
 }
 
+[ -d "$WINEPREFIX" ] && wineserver -k > /dev/null 2>&1  # a previous run's, if still there
 mountpoint -q "$out/small-disk" 2> /dev/null && umount "$out/small-disk"
 rm -rf "$WINEPREFIX" "$out"
 mkdir -p "$out"

@@ -2,7 +2,10 @@
 //
 // A byte that is not valid code page 932 is carried in memory as the private code point
 // U+10FE00 + byte (plane 16, never produced by the code page itself) and written back as
-// that same byte, so a file read and written again keeps every byte it had.
+// that same byte, so a file read and written again keeps every byte it had. The single bytes
+// 0x80, 0xA0 and 0xFD to 0xFF are such bytes on every platform (Windows' own converter gives
+// 0x80 as U+0080 and, on some versions, the others as private-use characters; glibc's calls
+// them invalid): the same bytes read as the same text on Linux and on Windows.
 #pragma once
 
 #include <string>

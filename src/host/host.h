@@ -112,6 +112,17 @@ class file_system {
     // The bytes write_line writes for a text (without the line end); throws as write_line
     // does for a text that would not read back as itself.
     virtual std::string bytes_of(const std::string& text) = 0;
+
+    // A command script for the platform's command interpreter, opened for appending and
+    // created when missing. Its text is in the code page that interpreter reads scripts in,
+    // which on the systems the program targets is code page 932 too; where it is not (a
+    // console code page of another system), this differs from open_text_file.
+    virtual std::unique_ptr<text_stream> open_command_script(const std::string& name) {
+        return open_text_file(name, for_appending, true);
+    }
+    // True when a text can be written into a command script and read by the command
+    // interpreter as itself.
+    virtual bool can_store_in_command_script(const std::string& text) { return can_store(text); }
 };
 
 // ---------------------------------------------------------------------------------------

@@ -88,7 +88,7 @@ std::optional<std::string> unsafe_record_message(const profile_record& record,
         }
     }
     if (host::holds_undecodable_bytes(record.connect_name) ||
-        !file_system.can_store(record.connect_name)) {
+        !file_system.can_store_in_command_script(record.connect_name)) {
         return "接続名にこのシステムの文字コードで表せない文字が含まれています。"
                "接続名を確認してください。";
     }
@@ -126,7 +126,7 @@ network_run run_network_script(const profile_record& record, host::window_handle
         if (file_system.file_exists(script_file_name)) {
             file_system.delete_file(script_file_name);
         }
-        auto stream = file_system.open_text_file(script_file_name, host::for_appending, true);
+        auto stream = file_system.open_command_script(script_file_name);
         for (const auto& line : slot) {
             if (!line.empty()) {
                 stream->write_line(line);

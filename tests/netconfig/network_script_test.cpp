@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <string>
 
 #include "host/cp932.h"
 #include "host/platform.h"
@@ -163,6 +165,60 @@ TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
     EXPECT_TRUE(shell.scripts.empty());
     // Fields a DHCP script does not use are not held against it.
     EXPECT_TRUE(run({"P", lan, "junk;", "", "", "", "", "", "1"}));
+}
+
+// A file component whose command interpreter reads another code page than profile.dat's
+// (a console code page without Japanese, as on a non-Japanese Windows), recording how the
+// script was opened.
+class other_console_files : public host::file_system {
+  public:
+    explicit other_console_files(host::file_system& files) : files_(files) {}
+    bool file_exists(const std::string& name) override { return files_.file_exists(name); }
+    std::unique_ptr<host::text_stream> open_text_file(const std::string& name, host::iomode mode,
+                                                      bool create) override {
+        return files_.open_text_file(name, mode, create);
+    }
+    void delete_file(const std::string& name) override { files_.delete_file(name); }
+    bool can_store(const std::string& text) override { return files_.can_store(text); }
+    std::string text_of(const std::string& bytes) override { return files_.text_of(bytes); }
+    std::string bytes_of(const std::string& text) override { return files_.bytes_of(text); }
+    std::unique_ptr<host::text_stream> open_command_script(const std::string& name) override {
+        ++scripts_opened;
+        return files_.open_command_script(name);
+    }
+    bool can_store_in_command_script(const std::string& text) override {
+        for (unsigned char c : text) {
+            if (c >= 0x80) {
+                return false;
+            }
+        }
+        return true;
+    }
+    int scripts_opened = 0;
+
+  private:
+    host::file_system& files_;
+};
+
+// The script is written as a command script: a connection name that the command
+// interpreter's code page cannot hold is refused before anything is written, though
+// profile.dat could hold it.
+TEST_F(network_script_fixture, a_name_the_console_code_page_cannot_hold_is_refused) {
+    other_console_files console(*files);
+    EXPECT_FALSE(run_network_script(static_record("", "", ""), 0, console, shell, ui).ran);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "接続名にこのシステムの文字コードで表せない文字が含まれています。"
+              "接続名を確認してください。");
+    EXPECT_EQ(ui.messages[0].style, 16);
+    EXPECT_EQ(console.scripts_opened, 0);
+    EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+    EXPECT_TRUE(console.can_store(lan));
+
+    profile_record ascii = static_record("", "", "");
+    ascii.connect_name = "Local Area Connection";
+    EXPECT_TRUE(run_network_script(ascii, 0, console, shell, ui).ran);
+    EXPECT_EQ(console.scripts_opened, 1);
 }
 
 TEST_F(network_script_fixture, a_script_that_cannot_be_written_is_reported_with_its_number) {

@@ -9,12 +9,10 @@
 #include <cstdint>
 
 #include "host/host.h"
+#include "host/raw_byte.h"
 
 namespace norvane::host {
 namespace {
-
-// A byte that does not decode is carried as U+10FE00 + byte: F4 8F B8..BB 80..BF in UTF-8.
-constexpr char32_t raw_byte_base = 0x10FE00;
 
 const char* const unwritable_text = "この文字はファイルに書き込めません。";
 
@@ -66,19 +64,6 @@ bool all_ascii(const std::string& text) {
             return false;
         }
     }
-    return true;
-}
-
-// The byte carried by the private code point at text[pos], if one starts there.
-bool raw_byte_at(const std::string& text, std::size_t pos, unsigned char& byte) {
-    if (pos + 4 > text.size()) {
-        return false;
-    }
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
-    if (at(0) != 0xF4 || at(1) != 0x8F || at(2) < 0xB8 || at(2) > 0xBB || (at(3) & 0xC0) != 0x80) {
-        return false;
-    }
-    byte = static_cast<unsigned char>(((at(2) & 0x03) << 6) | (at(3) & 0x3F));
     return true;
 }
 

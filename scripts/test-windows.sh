@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Installs what is missing, cross-builds the Windows program and its tests, and runs them under
+# Wine on a virtual display: the core's tests, the Windows host side's tests, the import check,
+# and the program itself driven from another process with Wine set to Windows XP, 2000, 10 and
+# NT 4.0. Ends with "N passed, N failed" (one per step) and exits non-zero on any failure.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+if [ "${1:-}" != --inside-display ]; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        [ "$(id -u)" -eq 0 ] || { echo "wine32 needs the i386 architecture: run as root" >&2; exit 1; }
+        dpkg --add-architecture i386
+        apt-get update -q
+    fi
+    install_missing cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest wine wine32 \
+        fonts-wine fonts-ipafont-gothic fonts-ipafont-mincho locales xvfb xauth
+    if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+        [ "$(id -u)" -eq 0 ] || { echo "the ja_JP.UTF-8 locale is missing: run as root" >&2; exit 1; }
+        sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+        locale-gen
+    fi
+
+    # The program as users get it (win32 thread model), and the tests (posix thread model).
+    bash "$ROOT/scripts/build-windows.sh"
+    cmake -S "$ROOT" -B "$ROOT/build-windows-tests" \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" -DNORVANE_MINGW_THREADS=posix \
+        -DCMAKE_BUILD_TYPE=Debug -DNORVANE_BUILD_TESTS=ON
+    cmake --build "$ROOT/build-windows-tests" -j"$(nproc)"
+    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside-display
+fi
+
+# --- on the virtual display
+set +e
+export LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEARCH=win32
+export WINEPREFIX="$ROOT/build-windows-tests/wine-prefix"
+out="$ROOT/build-windows-tests/wine-runs"
+tests="$ROOT/build-windows-tests/tests"
+program="$ROOT/build-windows/norvane.exe"
+passed=0
+failed=0
+started=$(date +%s)
+
+step() {  # name command...: runs a step, logs its output, counts it
+    local name=$1
+    shift
+    local t0
+    t0=$(date +%s)
+    "$@" > "$out/$name.log" 2>&1
+    local rc=$?
+    if [ $rc -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "ok   $name ($(( $(date +%s) - t0 )) s)"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name (exit $rc)"
+        tail -n 40 "$out/$name.log" | sed 's/^/    /'
+    fi
+}
+
+set_version() {
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$1" /f > /dev/null 2>&1
+}
+
+# A folder holding only the program (and the driver), with profile.dat when given.
+fresh_folder() {  # name [profile.dat bytes]
+    local dir="$out/$1"
+    rm -rf "$dir" && mkdir -p "$dir"
+    cp "$program" "$tests/win32/program_driver.exe" "$dir/"
+    [ $# -ge 2 ] && printf '%b' "$2" > "$dir/profile.dat"
+    rm -f "$WINEPREFIX/drive_c/netsh_log.txt"
+    echo "$dir"
+}
+
+drive() {  # folder arguments...: the driver in the folder
+    local dir=$1
+    shift
+    (cd "$dir" && wine program_driver.exe "$@")
+}
+
+[ -d "$WINEPREFIX" ] && wineserver -k > /dev/null 2>&1  # a previous run's, if still there
+mountpoint -q "$out/small-disk" 2> /dev/null && umount "$out/small-disk"
+rm -rf "$WINEPREFIX" "$out"
+mkdir -p "$out"
+echo "Wine prefix (32-bit, fresh)"
+wineboot -i > "$out/wineboot.log" 2>&1
+cat > "$out/setup.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\DllOverrides]
+"netsh.exe"="native"
+REG
+wine regedit /S "$(winepath -w "$out/setup.reg")" > /dev/null 2>&1
+# Wine's netsh is a stub: the recording stand-in takes its place.
+cp "$tests/win32/netsh_recorder.exe" "$WINEPREFIX/drive_c/windows/system32/netsh.exe"
+set_version winxp
+
+# "ローカル" with three DNS servers, then "DHCP（自動）", in code page 932 with CR LF.
+lan='\x83\x8d\x81\x5b\x83\x4a\x83\x8b\x20\x83\x47\x83\x8a\x83\x41\x90\xda\x91\xb1'
+profiles="\x83\x8d\x81\x5b\x83\x4a\x83\x8b,$lan,192.168.0.10,255.255.255.0,192.168.0.1,192.168.0.1,192.168.0.2,192.168.0.3,0\r\nDHCP\x81\x69\x8e\xa9\x93\xae\x81\x6a,$lan,,,,,,,1\r\n"
+
+step import-check bash "$ROOT/scripts/check-windows-imports.sh" "$program"
+step core-tests wine "$tests/core_tests.exe"
+# A small file system for the full-disk test (mounting needs root; skipped otherwise).
+small="$out/small-disk"
+mkdir -p "$small"
+small_env=()
+if mount -t tmpfs -o size=64k tmpfs "$small" 2> /dev/null; then
+    small_env=(NORVANE_SMALL_DISK="$(winepath -w "$small")")
+fi
+step host-tests-winxp env NORVANE_EXPECT_VERSION=5.1 NORVANE_EXPECT_OEMCP=932 "${small_env[@]}" \
+    wine "$tests/host_tests.exe"
+mountpoint -q "$small" && umount "$small"
+# Under the C locale Wine's console code page is 437: a Japanese name cannot go into a script.
+step host-tests-console-437 env LC_ALL=C.UTF-8 NORVANE_EXPECT_OEMCP=437 \
+    wine "$tests/host_tests.exe" --gtest_filter='code_pages_win32.*'
+wineserver -w > /dev/null 2>&1
+step program-winxp drive "$(fresh_folder program-winxp "$profiles")" open norvane.exe
+set_version win2k
+step host-tests-win2k env NORVANE_EXPECT_VERSION=5.0 wine "$tests/host_tests.exe" \
+    --gtest_filter='version_win32.*:shell_win32.*'
+step program-win2k drive "$(fresh_folder program-win2k "$profiles")" open norvane.exe
+set_version win10
+step program-win10 drive "$(fresh_folder program-win10)" refuse norvane.exe Unknown
+set_version nt40
+step program-nt40 drive "$(fresh_folder program-nt40)" refuse norvane.exe "Windows NT 4.0"
+wineserver -k > /dev/null 2>&1
+
+echo "Windows tests: $(( $(date +%s) - started )) s; logs in $out"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,49 @@
+// The Windows program's entry: the Win32 view and the Windows side of the host layer, the
+// start-up procedure and, when it opened the main window, the message loop until the window
+// is closed.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <memory>
+
+#include "common/program_state.h"
+#include "host/platform.h"
+#include "startup/startup.h"
+#include "ui/main_window/win32/win32_main_window.h"
+#include "ui/win32/win32_ui_services.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // The shell may hand a target to a handler that needs COM.
+    const HRESULT com = CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_BAR_CLASSES;  // the status bar and the tooltips
+    InitCommonControlsEx(&controls);
+
+    int exit_code = 0;
+    {
+        norvane::win32_ui_services ui;
+        norvane::program_state state;
+        const std::unique_ptr<norvane::host::shell> shell = norvane::host::create_shell();
+
+        std::unique_ptr<norvane::win32_main_window> window;
+        norvane::startup_services services;
+        services.query_version = norvane::host::query_os_version;
+        services.create_file_system = norvane::host::create_file_system;
+        services.show_main_form = [&](norvane::program_state& loaded) {
+            window = std::make_unique<norvane::win32_main_window>(ui, loaded, *shell);
+            window->show();
+        };
+        norvane::Main(state, ui, services);
+
+        // No window: start-up has told the user why the program cannot run.
+        if (window != nullptr && window->is_open()) {
+            exit_code = norvane::win32_ui_services::run_message_loop();
+        }
+    }
+    if (SUCCEEDED(com)) {
+        CoUninitialize();
+    }
+    return exit_code;
+}

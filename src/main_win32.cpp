@@ -2,6 +2,7 @@
 // start-up procedure and, when it opened the main window, the message loop until the window
 // is closed.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     {
         norvane::win32_ui_services ui;
         norvane::program_state state;
+        state.network_settings = norvane::host::create_network_settings();
         const std::unique_ptr<norvane::host::shell> shell = norvane::host::create_shell();
 
         std::unique_ptr<norvane::win32_main_window> window;

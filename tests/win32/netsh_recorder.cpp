@@ -7,8 +7,8 @@
 namespace {
 
 void append(const char* path, const char* data, DWORD length) {
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }

@@ -11,6 +11,7 @@
 // It runs in the folder the program is started in. Prints one PASS or FAIL line per check and
 // "N passed, N failed"; exits with 0 when all passed.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -73,8 +74,8 @@ std::string text_of(HWND window) {
 std::string status_text(HWND status_bar) {
     DWORD pid = 0;
     GetWindowThreadProcessId(status_bar, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                                 pid);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (process == nullptr) {
         return "<no process>";
     }
@@ -209,8 +210,8 @@ bool start(const char* program, PROCESS_INFORMATION& process) {
     startup.cb = sizeof startup;
     char command[MAX_PATH + 2];
     std::snprintf(command, sizeof command, "%s", program);
-    return CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process) != FALSE;
+    return CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process) != FALSE;
 }
 
 DWORD finish(PROCESS_INFORMATION& process) {
@@ -238,8 +239,8 @@ std::string cp932(const char* utf8) {
 int refuse(const char* program, const char* name) {
     PROCESS_INFORMATION process;
     check(start(program, process), "the program starts");
-    const std::string expected =
-        std::string("このプログラムはWindows2000専用です。\r\n") + name + " 上では動作いたしません。";
+    const std::string expected = std::string("このプログラムはWindows2000専用です。\r\n") + name +
+                                 " 上では動作いたしません。";
     HWND box = wait_window(L"#32770", L"エラー", 20000);
     check(box != nullptr, "the refusal's message box, titled エラー");
     if (box != nullptr) {
@@ -306,9 +307,9 @@ int open(const char* program) {
             order.push_back(control_of(window, {field, i}));
         }
     }
-    for (const control c : {control::dhcp_chk, control::save_bt, control::submit_bt,
-                            control::ver_bt, control::end_bt, control::delete_bt,
-                            control::new_bt}) {
+    for (const control c :
+         {control::dhcp_chk, control::save_bt, control::submit_bt, control::ver_bt, control::end_bt,
+          control::delete_bt, control::new_bt}) {
         order.push_back(control_of(window, {c}));
     }
     order.push_back(list_edit);
@@ -323,8 +324,8 @@ int open(const char* program) {
     HWND dhcp = control_of(window, {control::dhcp_chk});
     HWND ip0 = control_of(window, {control::ip_add_txt, 0});
     deliver(delivery::sent, list_edit, WM_KEYDOWN, VK_DOWN, 1);
-    check(text_of(list) == "DHCP（自動）" &&
-              SendMessageW(dhcp, BM_GETCHECK, 0, 0) == BST_CHECKED && !IsWindowEnabled(ip0),
+    check(text_of(list) == "DHCP（自動）" && SendMessageW(dhcp, BM_GETCHECK, 0, 0) == BST_CHECKED &&
+              !IsWindowEnabled(ip0),
           "choosing the DHCP profile ticks DHCP and disables the address boxes");
     deliver(delivery::sent, list_edit, WM_KEYDOWN, VK_UP, 1);
     check(text_of(list) == "ローカル" && SendMessageW(dhcp, BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
@@ -338,25 +339,31 @@ int open(const char* program) {
     EnumWindows(count_tooltips, reinterpret_cast<LPARAM>(&found));
     check(found.count == 24 + 2 + 1 + 6, "33 tooltips: the octet boxes, the list, DHCP, buttons");
 
-    // Submit: the script reaches netsh with the exact lines, and is gone afterwards.
+    // Submit: the script reaches netsh with the exact lines, and is gone afterwards. The
+    // recording netsh changes nothing, and this system has no connection of that name: read
+    // back, the settings say so, and no success is claimed.
     PostMessageW(control_of(window, {control::submit_bt}), BM_CLICK, 0, 0);
-    const std::string done = answer_box("処理終了", IDOK);
-    check(done == "ネットワークの設定を変更しました。\r\n"
-                  "設定が反映されない場合はWindowsを再起動してください。",
-          "Submit ends with its information box");
+    const std::string done = answer_box("エラー", IDOK);
+    check(done.starts_with("接続「ローカル エリア接続」が見つかりません。"),
+          "Submit reads the settings back and names the missing connection");
     settle(window);
     const std::string name = cp932("\"ローカル エリア接続\"");
-    const std::string expected_log =
-        "netsh interface ip set address " + name +
-        " static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
-        "netsh interface ip set dns " + name + " static 192.168.0.1\r\n"
-        "netsh interface ip add dns " + name + " 192.168.0.2\r\n"
-        "netsh interface ip add dns " + name + " 192.168.0.3\r\n";
+    const std::string expected_log = "netsh interface ip set address " + name +
+                                     " static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
+                                     "netsh interface ip set dns " +
+                                     name +
+                                     " static 192.168.0.1\r\n"
+                                     "netsh interface ip add dns " +
+                                     name +
+                                     " 192.168.0.2\r\n"
+                                     "netsh interface ip add dns " +
+                                     name + " 192.168.0.3\r\n";
     char log_name[MAX_PATH] = "C:\\netsh_log.txt";
     GetEnvironmentVariableA("NETSH_LOG", log_name, sizeof log_name);
     const std::string log = read_file(log_name);
     if (log != expected_log) {
-        std::printf("  netsh log: %s\n  expected:  %s\n", hex(log).c_str(), hex(expected_log).c_str());
+        std::printf("  netsh log: %s\n  expected:  %s\n", hex(log).c_str(),
+                    hex(expected_log).c_str());
     }
     check(log == expected_log, "netsh received the four commands byte for byte");
     check(!file_exists("cmd_tmp.cmd"), "cmd_tmp.cmd is gone");
@@ -398,7 +405,8 @@ int open(const char* program) {
           "NewCreation empties the fields and proposes the connection");
     click(list_edit);
     type(list_edit, "自宅\r");
-    const char* octets[3][4] = {{"10", "0", "0", "5"}, {"255", "0", "0", "0"}, {"10", "0", "0", "1"}};
+    const char* octets[3][4] = {
+        {"10", "0", "0", "5"}, {"255", "0", "0", "0"}, {"10", "0", "0", "1"}};
     const control fields[3] = {control::ip_add_txt, control::net_mask_txt, control::gateway_txt};
     for (int f = 0; f < 3; ++f) {
         for (int i = 0; i < 4; ++i) {

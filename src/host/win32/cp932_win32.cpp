@@ -43,7 +43,8 @@ std::wstring decode_unit(const char* bytes, int length) {
         return {};
     }
     if (n == 1 && buffer[0] == L'\u30FB' && length == 2 &&
-        !(static_cast<unsigned char>(bytes[0]) == 0x81 && static_cast<unsigned char>(bytes[1]) == 0x45)) {
+        !(static_cast<unsigned char>(bytes[0]) == 0x81 &&
+          static_cast<unsigned char>(bytes[1]) == 0x45)) {
         return {};  // the katakana middle dot is the table's default character for 932
     }
     return std::wstring(buffer, static_cast<std::size_t>(n));

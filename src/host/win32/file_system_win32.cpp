@@ -142,8 +142,8 @@ std::string read_all(HANDLE file) {
     }
 }
 
-// Lines end at CR LF, LF or CR; a last line without a line end is a line too. Safe on UTF-8,
-// where no byte of a longer character is an ASCII byte.
+// Lines end at CR LF, LF or CR; a last line without a line end is a line too. Safe on code
+// page 932 bytes, whose second bytes are never CR or LF.
 std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -219,7 +219,9 @@ class win32_text_stream final : public text_stream {
         return next_line_ >= lines_.size();
     }
 
-    std::string read_line() override {
+    std::string read_line() override { return from_cp932(read_line_bytes()); }
+
+    std::string read_line_bytes() override {
         const failure_guard guard(*this, false);
         load();
         if (next_line_ >= lines_.size()) {
@@ -231,8 +233,18 @@ class win32_text_stream final : public text_stream {
     // The first line written begins with a line break.
     void start_on_new_line() { pending_line_break_ = true; }
 
-    // Once a write has failed the stream writes nothing more, and a rewrite keeps the old file.
     void write_line(const std::string& text) override {
+        std::string bytes;
+        {
+            const failure_guard guard(*this, true);
+            bytes = encode(text, encoding_);
+        }
+        write_line_bytes(bytes);
+    }
+
+    // Once a write has failed the stream writes nothing more, and a rewrite keeps the old file.
+    // An append's lines wait for close, which adds them all or none.
+    void write_line_bytes(const std::string& line) override {
         if (closed_ || mode_ == for_reading) {
             fail(bad_file_mode);
         }
@@ -241,13 +253,17 @@ class win32_text_stream final : public text_stream {
         }
         const failure_guard guard(*this, true);
         try {
-            const std::string bytes =
-                (pending_line_break_ ? "\r\n" : "") + encode(text, encoding_) + "\r\n";
-            const DWORD err = write_all(mode_ == for_writing ? temp_.get() : file_.get(), bytes);
+            std::string bytes = (pending_line_break_ ? "\r\n" : "") + line;
+            bytes += "\r\n";
+            pending_line_break_ = false;
+            if (mode_ == for_appending) {
+                pending_ += bytes;
+                return;
+            }
+            const DWORD err = write_all(temp_.get(), bytes);
             if (err != 0) {
                 fail(error_number_for(err));
             }
-            pending_line_break_ = false;
         } catch (const host_error& error) {
             failure_ = error.number();
             throw;
@@ -263,7 +279,10 @@ class win32_text_stream final : public text_stream {
         if (mode_ == for_writing) {
             replace_file();
         } else if (mode_ == for_appending) {
-            DWORD err = FlushFileBuffers(file_.get()) ? 0 : GetLastError();
+            DWORD err = failed_ ? 0 : append_pending();
+            if (err == 0) {
+                err = FlushFileBuffers(file_.get()) ? 0 : GetLastError();
+            }
             const DWORD close_err = file_.close_checked();
             if (err == 0) {
                 err = close_err;
@@ -300,15 +319,45 @@ class win32_text_stream final : public text_stream {
         int uncaught_ = std::uncaught_exceptions();
     };
 
-    // The lines of the file as it stands on disk, read once while the stream holds it.
+    // The lines of the file as it stands on disk, undecoded, read once while the stream
+    // holds it.
     void load() {
         if (closed_ || mode_ == for_appending) {
             fail(bad_file_mode);
         }
         if (!loaded_) {
-            lines_ = split_lines(from_cp932(read_all(file_.get())));
+            lines_ = split_lines(read_all(file_.get()));
             loaded_ = true;
         }
+    }
+
+    // Adds an append's lines at the end of the file in one write; after a failure the file is
+    // cut back to its old end. 0 or the error.
+    DWORD append_pending() {
+        if (pending_.empty()) {
+            return 0;
+        }
+        DWORD high = 0;
+        const DWORD low = GetFileSize(file_.get(), &high);
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+            return GetLastError();
+        }
+        LONG end_high = static_cast<LONG>(high);
+        if (SetFilePointer(file_.get(), static_cast<LONG>(low), &end_high, FILE_BEGIN) ==
+                INVALID_SET_FILE_POINTER &&
+            GetLastError() != NO_ERROR) {
+            return GetLastError();
+        }
+        const DWORD err = write_all(file_.get(), pending_);
+        if (err != 0) {
+            end_high = static_cast<LONG>(high);
+            if (SetFilePointer(file_.get(), static_cast<LONG>(low), &end_high, FILE_BEGIN) !=
+                    INVALID_SET_FILE_POINTER ||
+                GetLastError() == NO_ERROR) {
+                SetEndOfFile(file_.get());
+            }
+        }
+        return err;
     }
 
     // Puts the new content in the old file's place, flushed to disk. The old file is let go
@@ -347,13 +396,14 @@ class win32_text_stream final : public text_stream {
     }
 
     iomode mode_;
-    handle file_;             // the file under its name, held so that no one else writes it
+    handle file_;  // the file under its name, held so that no one else writes it
     encoding encoding_ = encoding::cp932;
-    std::wstring target_;     // rewriting: the name the new content goes to
-    handle temp_;             // rewriting: the new content
-    std::wstring temp_name_;  // rewriting: its name until it replaces the file
-    std::vector<std::string> lines_;
+    std::wstring target_;             // rewriting: the name the new content goes to
+    handle temp_;                     // rewriting: the new content
+    std::wstring temp_name_;          // rewriting: its name until it replaces the file
+    std::vector<std::string> lines_;  // reading: the file's lines as bytes
     std::size_t next_line_ = 0;
+    std::string pending_;  // appending: the lines waiting for close
     bool loaded_ = false;
     bool closed_ = false;
     bool pending_line_break_ = false;
@@ -420,8 +470,8 @@ class win32_file_system final : public file_system {
         switch (mode) {
             case for_reading: {
                 bool created = false;
-                handle file = open_shared(win32::widen(name), GENERIC_READ, FILE_SHARE_READ,
-                                          create, created);
+                handle file =
+                    open_shared(win32::widen(name), GENERIC_READ, FILE_SHARE_READ, create, created);
                 return std::make_unique<win32_text_stream>(for_reading, std::move(file),
                                                            encoding::cp932);
             }
@@ -458,6 +508,8 @@ class win32_file_system final : public file_system {
     }
 
     bool can_store(const std::string& text) override { return representable_in_cp932(text); }
+    std::string text_of(const std::string& line_bytes) override { return from_cp932(line_bytes); }
+    std::string bytes_of(const std::string& text) override { return to_cp932(text); }
 
     bool can_store_in_command_script(const std::string& text) override {
         return win32::representable_in_code_page(text, GetOEMCP());

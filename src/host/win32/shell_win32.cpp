@@ -3,6 +3,7 @@
 // without a time limit and its exit code read with GetExitCodeProcess; a web or mail address
 // goes to the shell the same way, shown normally and not waited for.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <memory>

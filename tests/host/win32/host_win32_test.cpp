@@ -43,8 +43,8 @@ class shell_win32 : public ::testing::Test {
 // when run_script returns, and its exit code comes back.
 TEST_F(shell_win32, runs_a_script_to_its_end_and_reads_its_exit_code) {
     for (const int code : {0, 3, 255}) {
-        write_bytes("t.cmd", "@echo off\r\necho ran> out.txt\r\nexit " + std::to_string(code) +
-                                 "\r\n");
+        write_bytes("t.cmd",
+                    "@echo off\r\necho ran> out.txt\r\nexit " + std::to_string(code) + "\r\n");
         const script_run run = shell_->run_script("t.cmd", 0);
         EXPECT_EQ(run.result, script_run::status::finished);
         EXPECT_EQ(run.exit_status, code);
@@ -108,14 +108,20 @@ TEST(code_pages_win32, command_scripts_are_written_in_the_console_code_page) {
     if (GetOEMCP() == 932) {
         script->write_line("ローカル エリア接続");
         script->close();
-        EXPECT_EQ(read_bytes("cmd_tmp.cmd"),
-                  "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1\r\n");
+        EXPECT_EQ(
+            read_bytes("cmd_tmp.cmd"),
+            "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1\r\n");
         EXPECT_TRUE(files->can_store_in_command_script("ローカル エリア接続"));
         return;
     }
     ASSERT_EQ(GetOEMCP(), 437u);
     script->write_line("Café");
     EXPECT_THROW(script->write_line("ローカル エリア接続"), host_error);
+    script->close();
+    // A line that cannot be written stops the script before any byte of it reaches the file.
+    EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "");
+    script = files->open_command_script("cmd_tmp.cmd");
+    script->write_line("Café");
     script->close();
     EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "Caf\x82\r\n");
     EXPECT_TRUE(files->can_store_in_command_script("Café"));

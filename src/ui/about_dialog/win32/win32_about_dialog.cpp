@@ -146,10 +146,10 @@ void win32_about_dialog::build_controls() {
 HWND win32_about_dialog::create_control(const wchar_t* window_class, const wchar_t* caption,
                                         DWORD style, const RECT& where, int id,
                                         const win32::font& f) {
-    HWND control = CreateWindowExW(0, window_class, caption, WS_CHILD | WS_VISIBLE | style,
-                                   where.left, where.top, where.right - where.left,
-                                   where.bottom - where.top, hwnd_, menu_id(id),
-                                   GetModuleHandleW(nullptr), nullptr);
+    HWND control =
+        CreateWindowExW(0, window_class, caption, WS_CHILD | WS_VISIBLE | style, where.left,
+                        where.top, where.right - where.left, where.bottom - where.top, hwnd_,
+                        menu_id(id), GetModuleHandleW(nullptr), nullptr);
     win32::set_font(control, f);
     return control;
 }

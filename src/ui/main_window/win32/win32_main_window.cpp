@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/about_dialog/win32/win32_about_dialog.h"
+#include "ui/main_window/control_rules.h"
 #include "ui/main_window/win32/win32_control_ids.h"
 
 namespace norvane {
@@ -37,7 +38,7 @@ struct caption_row {
     int top;
     int height;
 };
-constexpr caption_row captions[8] = {{L"Profiles", 120, 300},   {L"IP Address", 960, 270},
+constexpr caption_row captions[8] = {{L"Profiles", 120, 300},     {L"IP Address", 960, 270},
                                      {L"Sub Netmask", 1440, 270}, {L"Gateway", 1920, 270},
                                      {L"DNS 1", 2520, 270},       {L"DNS 2", 2880, 270},
                                      {L"DNS 3", 3240, 270},       {L"Connection", 480, 270}};
@@ -61,17 +62,6 @@ constexpr button_row button_rows[] = {
 };
 
 const wchar_t* const view_property = L"norvane.main_window";
-
-// Which controls' focus and mouse events the logic receives: the inputs of Part 4.1. (The
-// same rule as the Qt view's; to be taken from the core once it states it.)
-bool takes_focus_events(control_ref ref) {
-    return ref.id == control::profile_list || ref.id == control::connect_txt ||
-           ref.id == control::dhcp_chk || is_address_field(ref.id);
-}
-
-bool takes_mouse_events(control_ref ref) {
-    return ref.id == control::connect_txt || is_address_field(ref.id);
-}
 
 // Shift 1, Ctrl 2, Alt 4.
 int shift_state() {
@@ -138,12 +128,14 @@ win32_main_window::win32_main_window(ui_services& ui, program_state& state, host
     // Centred on the screen.
     RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = static_cast<int>(work.left) + std::max(0, static_cast<int>(work.right - work.left) - width) / 2;
-    const int y = static_cast<int>(work.top) + std::max(0, static_cast<int>(work.bottom - work.top) - height) / 2;
+    const int x = static_cast<int>(work.left) +
+                  std::max(0, static_cast<int>(work.right - work.left) - width) / 2;
+    const int y = static_cast<int>(work.top) +
+                  std::max(0, static_cast<int>(work.bottom - work.top) - height) / 2;
 
     form_ = std::make_unique<main_form>(*this, ui, state, shell);
-    hwnd_ = CreateWindowExW(0, win32_ids::main_window_class, L"", window_style, x, y, width,
-                            height, nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(0, win32_ids::main_window_class, L"", window_style, x, y, width, height,
+                            nullptr, nullptr, instance, this);
     if (hwnd_ != nullptr) {
         build_controls();
     }
@@ -189,9 +181,9 @@ void win32_main_window::build_controls() {
     add_tooltip(profile_list_, "プロファイル名を選択します。");
 
     make_caption(7);
-    connect_txt_ = create_control(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                                  win32::twips_rect(1800, 480, 3135, 270), win32_ids::connect_txt,
-                                  gothic_9_);
+    connect_txt_ =
+        create_control(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                       win32::twips_rect(1800, 480, 3135, 270), win32_ids::connect_txt, gothic_9_);
     register_control(connect_txt_, {control::connect_txt});
 
     int dot = 0;
@@ -215,28 +207,27 @@ void win32_main_window::build_controls() {
         }
     }
 
-    // A check box the window ticks itself: a click toggles between ticked and unticked; the
-    // grayed state is only set by the program.
-    dhcp_chk_ = create_control(L"BUTTON", L"DHCP", BS_3STATE | WS_TABSTOP, 0,
+    // A check box the window ticks itself: a click toggles between ticked and unticked.
+    dhcp_chk_ = create_control(L"BUTTON", L"DHCP", BS_CHECKBOX | WS_TABSTOP, 0,
                                win32::twips_rect(3960, 3600, 975, 255), win32_ids::dhcp_chk,
                                gothic_bold_11_);
     register_control(dhcp_chk_, {control::dhcp_chk});
     add_tooltip(dhcp_chk_, "DHCPでIPアドレスの自動設定をする場合はチェックしてください。");
 
     for (const button_row& row : button_rows) {
-        HWND button = create_control(L"BUTTON", row.caption, BS_PUSHBUTTON | WS_TABSTOP, 0,
-                                     win32::twips_rect(5400, row.top, 2175, 375),
-                                     win32_ids::id_of({row.id}),
-                                     row.id == control::save_bt ? gothic_bold_12_ : gothic_bold_11_);
+        HWND button =
+            create_control(L"BUTTON", row.caption, BS_PUSHBUTTON | WS_TABSTOP, 0,
+                           win32::twips_rect(5400, row.top, 2175, 375), win32_ids::id_of({row.id}),
+                           row.id == control::save_bt ? gothic_bold_12_ : gothic_bold_11_);
         buttons_[row.id] = button;
         register_control(button, {row.id});
         add_tooltip(button, row.tooltip);
     }
 
     // One text over the full width, changed only when the logic says so.
-    status_bar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0,
-                                  0, 0, 0, hwnd_, menu_id(win32_ids::status_bar), instance,
-                                  nullptr);
+    status_bar_ =
+        CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0,
+                        hwnd_, menu_id(win32_ids::status_bar), instance, nullptr);
     win32::set_font(status_bar_, gothic_9_);
     SendMessageW(status_bar_, SB_SIMPLE, TRUE, 0);
     SendMessageW(status_bar_, WM_SIZE, 0, 0);
@@ -245,10 +236,10 @@ void win32_main_window::build_controls() {
 HWND win32_main_window::create_control(const wchar_t* window_class, const std::wstring& caption,
                                        DWORD style, DWORD ex_style, const RECT& where, int id,
                                        const win32::font& f) {
-    HWND control = CreateWindowExW(ex_style, window_class, caption.c_str(),
-                                   WS_CHILD | WS_VISIBLE | style, where.left, where.top,
-                                   where.right - where.left, where.bottom - where.top, hwnd_,
-                                   menu_id(id), GetModuleHandleW(nullptr), nullptr);
+    HWND control =
+        CreateWindowExW(ex_style, window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | style,
+                        where.left, where.top, where.right - where.left, where.bottom - where.top,
+                        hwnd_, menu_id(id), GetModuleHandleW(nullptr), nullptr);
     win32::set_font(control, f);
     return control;
 }
@@ -424,7 +415,7 @@ LRESULT win32_main_window::handle_control(HWND window, UINT message, WPARAM w, L
         case WM_KEYUP:
         case WM_SYSKEYUP: {
             const LRESULT result = pass(w);
-            if (is_address_field(ref.id) && IsWindow(window)) {
+            if (IsWindow(window)) {
                 form_->key_up(ref, static_cast<int>(w), shift_state());
             }
             return result;
@@ -466,7 +457,8 @@ void win32_main_window::command(int id, int notification) {
             // The list's text is the chosen entry by the time the logic looks at it.
             const LRESULT chosen = SendMessageW(profile_list_, CB_GETCURSEL, 0, 0);
             if (chosen != CB_ERR) {
-                SetWindowTextW(profile_list_, combo_item(profile_list_, static_cast<int>(chosen)).c_str());
+                SetWindowTextW(profile_list_,
+                               combo_item(profile_list_, static_cast<int>(chosen)).c_str());
                 form_->profile_list_click();
             }
         }
@@ -514,11 +506,11 @@ void win32_main_window::focus_in(HWND window) {
         if (previous_ref && ref && *previous_ref == *ref) {
             return;
         }
-        if (previous_ref && takes_focus_events(*previous_ref)) {
+        if (previous_ref) {
             form_->lost_focus(*previous_ref);
         }
     }
-    if (ref && takes_focus_events(*ref)) {
+    if (ref) {
         form_->got_focus(*ref);
     }
 }
@@ -533,14 +525,14 @@ bool win32_main_window::mouse_press(HWND window, std::optional<control_ref> ref)
         swallow_release_ = true;
         return false;
     }
-    if (ref && takes_mouse_events(*ref) && IsWindowEnabled(window)) {
+    if (ref) {
         form_->mouse_down(*ref);
     }
     return true;
 }
 
-void win32_main_window::mouse_release(std::optional<control_ref> ref, HWND window) {
-    if (ref && takes_mouse_events(*ref) && IsWindowEnabled(window)) {
+void win32_main_window::mouse_release(std::optional<control_ref> ref, HWND) {
+    if (ref) {
         form_->mouse_up(*ref);
     }
 }
@@ -574,11 +566,7 @@ HWND win32_main_window::tab_target(HWND from, bool backwards) const {
 }
 
 int win32_main_window::filter_character(control_ref ref, int code) {
-    form_->form_key_press(code);
-    if (code != 0 && is_address_field(ref.id)) {
-        form_->key_press(ref, code);
-    }
-    return code;
+    return form_->typed_character(ref, code);
 }
 
 bool win32_main_window::may_leave_focus_for(HWND target) {
@@ -594,9 +582,7 @@ bool win32_main_window::may_leave_focus_for(HWND target) {
     if (target_ref && *target_ref == *ref) {
         return true;  // within one control (the list and its edit part)
     }
-    bool cancel = false;
-    form_->validate(*ref, cancel);
-    return !cancel;
+    return form_->may_leave(*ref);
 }
 
 void win32_main_window::show() {
@@ -654,7 +640,7 @@ void win32_main_window::set_enabled(control_ref c, bool enabled) {
 }
 
 int win32_main_window::max_length(control_ref c) const {
-    return is_address_field(c.id) ? octet_max_length : 0;
+    return max_length_of(c);
 }
 
 void win32_main_window::set_selection(control_ref c, int start, int length) {
@@ -670,19 +656,11 @@ void win32_main_window::set_selection(control_ref c, int start, int length) {
 }
 
 int win32_main_window::check_value() const {
-    switch (SendMessageW(dhcp_chk_, BM_GETCHECK, 0, 0)) {
-        case BST_CHECKED:
-            return checked;
-        case BST_INDETERMINATE:
-            return grayed;
-        default:
-            return unchecked;
-    }
+    return SendMessageW(dhcp_chk_, BM_GETCHECK, 0, 0) == BST_CHECKED ? checked : unchecked;
 }
 
 void win32_main_window::set_check_value(int value) {
-    const int state = value == checked ? BST_CHECKED : value == grayed ? BST_INDETERMINATE
-                                                                       : BST_UNCHECKED;
+    const int state = value == checked ? BST_CHECKED : BST_UNCHECKED;
     if (SendMessageW(dhcp_chk_, BM_GETCHECK, 0, 0) == state) {
         return;
     }

@@ -298,9 +298,9 @@ int open(const char* program) {
     const int want_h = MulDiv(4245, GetDeviceCaps(screen, LOGPIXELSY), 1440);
     ReleaseDC(nullptr, screen);
     std::printf("  client area %ldx%ld\n", client.right, client.bottom);
-    check(client.right == want_w && client.bottom == want_h, "the client area of Part 3.1");
+    check(client.right == want_w && client.bottom == want_h, "the client area is 7890 x 4245 twips");
 
-    // Tab walks the tab order of Part 3.1 (connect_txt is locked while a saved profile shows).
+    // Tab walks the window's tab order (connect_txt is locked while a saved profile shows).
     std::vector<HWND> order;
     for (const control field : norvane::address_fields) {
         for (int i = 0; i < norvane::boxes_per_field; ++i) {

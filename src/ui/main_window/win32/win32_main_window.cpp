@@ -51,7 +51,7 @@ struct button_row {
     const char* tooltip;
     int top;
 };
-// In the tab order of Part 3.1.
+// In the window's tab order.
 constexpr button_row button_rows[] = {
     {control::save_bt, L"Save", "プロファイルをデータファイルに保存します。", 120},
     {control::submit_bt, L"Submit", "この設定でネットワークを更新します。", 1080},
@@ -750,7 +750,7 @@ void win32_main_window::set_caption(const std::string& caption) {
 }
 
 void win32_main_window::set_topmost(bool topmost) {
-    // SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW (0x43), as Part 3.1 states.
+    // SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW (0x43): above all others, shown, in place.
     SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
 }

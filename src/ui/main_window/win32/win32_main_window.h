@@ -4,7 +4,7 @@
 // Every control is subclassed, so the window sees its focus, key and mouse messages first:
 // - the key preview: each typed character (WM_CHAR, sent or posted) goes through the logic's
 //   form_key_press and, for an octet box, its key_press; a code set to 0 is discarded;
-// - Tab and Shift+Tab move the focus along the tab order of Part 3.1;
+// - Tab and Shift+Tab move the focus along the window's tab order;
 // - validate before leaving: before the focus leaves a control by Tab, by a mouse press on
 //   another control or by a program focus move, the logic's validate runs for the control
 //   being left, and a refusal keeps the focus there and swallows the press and its release;

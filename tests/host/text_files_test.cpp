@@ -98,9 +98,15 @@ TEST_F(text_files, reads_any_line_end_and_writes_code_page_932_with_crlf) {
 // U+10FE00 + byte and written back as itself; U+0080 itself cannot be written.
 TEST(cp932, bytes_that_are_no_character_read_as_their_private_code_points) {
     const std::pair<std::string, std::string> rows[] = {
-        {"\x80", "\xF4\x8F\xBA\x80"},    {"\xA0", "\xF4\x8F\xBA\xA0"},
-        {"\xFD", "\xF4\x8F\xBB\xBD"},    {"\xFE", "\xF4\x8F\xBB\xBE"},
-        {"\xFF", "\xF4\x8F\xBB\xBF"},    {"a\x80" "b", "a\xF4\x8F\xBA\x80" "b"},
+        {"\x80", "\xF4\x8F\xBA\x80"},
+        {"\xA0", "\xF4\x8F\xBA\xA0"},
+        {"\xFD", "\xF4\x8F\xBB\xBD"},
+        {"\xFE", "\xF4\x8F\xBB\xBE"},
+        {"\xFF", "\xF4\x8F\xBB\xBF"},
+        {"a\x80"
+         "b",
+         "a\xF4\x8F\xBA\x80"
+         "b"},
         {"\x81\x20", "\xF4\x8F\xBA\x81 "},  // a lead byte without its trail byte
         {"\xB1\x80", "ｱ\xF4\x8F\xBA\x80"},
     };
@@ -115,7 +121,7 @@ TEST(cp932, bytes_that_are_no_character_read_as_their_private_code_points) {
 // either byte pair; written, the character takes one of them.
 TEST(cp932, duplicate_characters_decode_alike_and_encode_to_one_pair) {
     const std::tuple<std::string, std::string, std::string> rows[] = {
-        {"\x87\x90", "\x81\xE0", "≒"},  // NEC row 13 and JIS
+        {"\x87\x90", "\x81\xE0", "≒"},   // NEC row 13 and JIS
         {"\xED\x40", "\xFA\x5C", "纊"},  // NEC-selected IBM and IBM
         {"\xEE\xF9", "\x81\xCA", "￢"},
     };
@@ -214,8 +220,8 @@ TEST_F(text_files, a_rewrite_that_fails_leaves_the_old_file) {
 TEST_F(text_files, failures_carry_the_numbers_the_program_shows) {
     fs::create_directory("folder");
     put("old\r\n");
-    fs::permissions("profile.dat", fs::perms::owner_read | fs::perms::group_read |
-                                       fs::perms::others_read);
+    fs::permissions("profile.dat",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     for (const auto& [name, reading, changing] :
          {std::tuple{"missing.dat", 53, 53}, {"folder", 75, 75}, {"profile.dat", 0, 70}}) {
         EXPECT_EQ(files_->file_exists(name), reading == 0) << name;

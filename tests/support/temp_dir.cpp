@@ -13,8 +13,8 @@ namespace {
 
 // A new directory of a name nobody has taken, made without mkdtemp (which Windows lacks).
 std::filesystem::path make_unique_directory() {
-    std::mt19937_64 random(static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937_64 random(
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const auto candidate = std::filesystem::temp_directory_path() /
                                ("norvane-test-" + std::to_string(random() % 100000000));

@@ -298,7 +298,8 @@ int open(const char* program) {
     const int want_h = MulDiv(4245, GetDeviceCaps(screen, LOGPIXELSY), 1440);
     ReleaseDC(nullptr, screen);
     std::printf("  client area %ldx%ld\n", client.right, client.bottom);
-    check(client.right == want_w && client.bottom == want_h, "the client area is 7890 x 4245 twips");
+    check(client.right == want_w && client.bottom == want_h,
+          "the client area is 7890 x 4245 twips");
 
     // Tab walks the window's tab order (connect_txt is locked while a saved profile shows).
     std::vector<HWND> order;

@@ -421,16 +421,70 @@ handle open_shared(const std::wstring& name, DWORD access, DWORD share, bool cre
     if (is_folder(before)) {
         fail(path_file_access_error);
     }
-    HANDLE h = CreateFileW(name.c_str(), access, share, nullptr,
-                           create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Another copy of the program holding the file for a moment is waited for, up to about a
+    // second; after that the file is taken as locked.
+    constexpr DWORD lock_wait_ms = 1000;
+    constexpr DWORD poll_ms = 10;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    for (DWORD waited = 0;; waited += poll_ms) {
+        h = CreateFileW(name.c_str(), access, share, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = GetLastError();
+        const bool locked = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (h != INVALID_HANDLE_VALUE || !locked || waited >= lock_wait_ms) {
+            break;
+        }
+        Sleep(poll_ms);
+    }
     if (h == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
+        // A file the user may not read is said to be so, not that it cannot be written.
+        if (error == ERROR_ACCESS_DENIED && access == GENERIC_READ) {
+            throw host_error(permission_denied, "読み込みできません。");
+        }
         // A name in a folder that does not exist cannot be created there.
         fail(create && error == ERROR_PATH_NOT_FOUND ? path_file_access_error
                                                      : error_number_for(error));
     }
-    created = create && GetLastError() != ERROR_ALREADY_EXISTS;
+    created = create && error != ERROR_ALREADY_EXISTS;
     return handle(h);
+}
+
+// The files a rewrite's new content goes to: "nrv" and up to four hexadecimal digits, ".tmp",
+// beside the file (GetTempFileNameW's names with the prefix "nrv").
+bool is_new_content_name(const std::wstring& name) {
+    if (name.size() < 8 || name.size() > 11 || name.compare(0, 3, L"nrv") != 0) {
+        return false;
+    }
+    const std::wstring ending = name.substr(name.size() - 4);
+    if (ending != L".tmp" && ending != L".TMP") {
+        return false;
+    }
+    for (std::size_t i = 3; i + 4 < name.size(); ++i) {
+        const wchar_t c = name[i];
+        if (!((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the new-content files that interrupted rewrites left in a folder. One that another
+// copy's rewrite still holds open cannot be deleted and stays.
+void clear_leftovers(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = folder + L"nrv*.tmp";
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            is_new_content_name(found.cFileName)) {
+            DeleteFileW((folder + found.cFileName).c_str());
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 // Whether a non-empty file's last byte ends a line (CR or LF). When it cannot be read, the
@@ -524,6 +578,7 @@ class win32_file_system final : public file_system {
         }
         bool created = false;
         handle file = open_shared(wide, GENERIC_READ | GENERIC_WRITE, 0, create, created);
+        clear_leftovers(folder_of(wide));
         const bool line_break_first = !created && !ends_with_line_break(file.get());
         if (SetFilePointer(file.get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
             GetLastError() != NO_ERROR) {
@@ -548,6 +603,7 @@ class win32_file_system final : public file_system {
         bool created = false;
         handle file = open_shared(wide, GENERIC_READ | GENERIC_WRITE, 0, create, created);
         std::wstring folder = folder_of(wide);
+        clear_leftovers(folder);
         wchar_t temp_name[MAX_PATH + 1] = {};
         if (GetTempFileNameW(folder.empty() ? L"." : folder.c_str(), L"nrv", 0, temp_name) == 0) {
             fail_with_last_error();

@@ -177,5 +177,68 @@ TEST(files_win32, a_full_disk_is_61_and_a_rewrite_keeps_the_old_file) {
               1);
 }
 
+// A rewrite interrupted before it replaced the file leaves its new content behind; the next
+// write clears such leftovers, and nothing else.
+TEST(files_win32, the_next_write_clears_what_an_interrupted_rewrite_left) {
+    testing::temp_dir dir;
+    write_bytes("profile.dat", "a\r\n");
+    for (const char* name : {"nrv1A2B.tmp", "nrvF.TMP"}) {
+        write_bytes(name, std::string(1000, 'x'));
+    }
+    for (const char* name : {"nrvG.tmp", "nrv12345.tmp", "other.tmp", "nrv1.txt"}) {
+        write_bytes(name, "keep");
+    }
+    auto files = create_file_system();
+    auto stream = files->open_text_file("profile.dat", for_appending);
+    stream->write_line("b");
+    stream->close();
+    EXPECT_FALSE(std::filesystem::exists("nrv1A2B.tmp"));
+    EXPECT_FALSE(std::filesystem::exists("nrvF.TMP"));
+    for (const char* name : {"nrvG.tmp", "nrv12345.tmp", "other.tmp", "nrv1.txt"}) {
+        EXPECT_EQ(read_bytes(name), "keep") << name;
+    }
+    EXPECT_EQ(read_bytes("profile.dat"), "a\r\nb\r\n");
+}
+
+// A file another copy holds, released on a thread of its own after a while.
+struct held_file {
+    HANDLE file;
+    DWORD after_ms;
+};
+
+DWORD WINAPI release_later(void* held) {
+    auto* h = static_cast<held_file*>(held);
+    Sleep(h->after_ms);
+    CloseHandle(h->file);
+    return 0;
+}
+
+// Another copy holding the file for a moment is waited for; one holding it for long is not.
+TEST(files_win32, a_lock_held_for_a_moment_is_waited_for_and_a_long_one_fails) {
+    testing::temp_dir dir;
+    write_bytes("profile.dat", "a\r\n");
+    auto files = create_file_system();
+    for (const DWORD held_ms : {300u, 3000u}) {
+        HANDLE holder = CreateFileW(L"profile.dat", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+        held_file job{holder, held_ms};
+        HANDLE thread = CreateThread(nullptr, 0, release_later, &job, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        const DWORD start = GetTickCount();
+        int error = 0;
+        try {
+            files->open_text_file("profile.dat", for_appending)->close();
+        } catch (const host_error& failure) {
+            error = failure.number();
+        }
+        const DWORD waited = GetTickCount() - start;
+        EXPECT_EQ(error, held_ms < 1000 ? 0 : 70) << held_ms;
+        EXPECT_GE(waited, held_ms < 1000 ? 200u : 900u) << held_ms;
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+}
+
 }  // namespace
 }  // namespace norvane::host

@@ -7,10 +7,13 @@
 #include <string>
 #include <utility>
 
+#include "host/win32/wide_text.h"
+
 namespace norvane::win32 {
 
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& utf16);
+// UTF-8 to UTF-16 and back, as the host side converts them.
+using host::win32::narrow;
+using host::win32::widen;
 
 // The text of a window (a control's caption or contents) as UTF-8.
 std::string window_text(HWND window);

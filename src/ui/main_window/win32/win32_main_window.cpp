@@ -7,6 +7,7 @@
 
 #include "ui/about_dialog/win32/win32_about_dialog.h"
 #include "ui/main_window/control_rules.h"
+#include "ui/main_window/main_window_form.h"
 #include "ui/main_window/win32/win32_control_ids.h"
 
 namespace norvane {
@@ -15,51 +16,11 @@ namespace {
 
 constexpr int field_count = static_cast<int>(std::size(address_fields));
 
-// Client area 7890 × 4245 twips.
-constexpr int client_width = 7890;
-constexpr int client_height = 4245;
-
 constexpr DWORD window_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-// Per address field, in the order of address_fields.
-constexpr const char* field_tooltips[field_count] = {"コンピュータのIPアドレスを入力します。",
-                                                     "サブネットマスクを入力します。",
-                                                     "ディフォルトゲートウェイを入力します。",
-                                                     "優先DNSを入力します。",
-                                                     "代替DNSを入力します。",
-                                                     "3番目のDNSを入力します。"};
-constexpr int field_tops[field_count] = {960, 1440, 1920, 2520, 2880, 3240};
-constexpr int box_lefts[boxes_per_field] = {1800, 2640, 3480, 4320};
-constexpr int dot_lefts[boxes_per_field - 1] = {2520, 3360, 4200};
-
-// Label1: caption and the top and height of its row.
-struct caption_row {
-    const wchar_t* text;
-    int top;
-    int height;
-};
-constexpr caption_row captions[8] = {{L"Profiles", 120, 300},     {L"IP Address", 960, 270},
-                                     {L"Sub Netmask", 1440, 270}, {L"Gateway", 1920, 270},
-                                     {L"DNS 1", 2520, 270},       {L"DNS 2", 2880, 270},
-                                     {L"DNS 3", 3240, 270},       {L"Connection", 480, 270}};
-constexpr int caption_left = 120;
-constexpr int caption_width = 1560;  // up to just before the controls at 1800
-
-struct button_row {
-    control id;
-    const wchar_t* caption;
-    const char* tooltip;
-    int top;
-};
-// In the window's tab order.
-constexpr button_row button_rows[] = {
-    {control::save_bt, L"Save", "プロファイルをデータファイルに保存します。", 120},
-    {control::submit_bt, L"Submit", "この設定でネットワークを更新します。", 1080},
-    {control::ver_bt, L"Information", "バージョン情報ダイアログを表示します。", 2880},
-    {control::end_bt, L"END", "プログラムを終了します。", 3360},
-    {control::delete_bt, L"Delete", "プロファイルを削除します。", 600},
-    {control::new_bt, L"NewCreation", "プロファイルを新規に作成します。", 1560},
-};
+RECT rect(const form::twips_box& box) {
+    return win32::twips_rect(box.left, box.top, box.width, box.height);
+}
 
 const wchar_t* const view_property = L"norvane.main_window";
 
@@ -121,7 +82,7 @@ win32_main_window::win32_main_window(ui_services& ui, program_state& state, host
     }();
     (void)registered;
 
-    RECT frame = win32::twips_rect(0, 0, client_width, client_height);
+    RECT frame = win32::twips_rect(0, 0, form::client_width, form::client_height);
     AdjustWindowRectEx(&frame, window_style, FALSE, 0);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
@@ -163,9 +124,9 @@ void win32_main_window::build_controls() {
     }
 
     auto make_caption = [&](int index) {
-        const caption_row& row = captions[index];
-        create_control(L"STATIC", row.text, SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0,
-                       win32::twips_rect(caption_left, row.top, caption_width, row.height),
+        const auto& caption = form::captions[index];
+        create_control(L"STATIC", win32::widen(caption.text).c_str(),
+                       SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0, rect(caption.box),
                        win32_ids::label1_first + index, gothic_bold_11_);
     };
 
@@ -173,51 +134,55 @@ void win32_main_window::build_controls() {
     make_caption(0);
     profile_list_ = create_control(
         L"COMBOBOX", L"", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0,
-        win32::twips_rect(1800, 120, 2655, 300 + 2400), win32_ids::profile_list, gothic_9_);
+        [] {  // with room below for the drop-down list
+            form::twips_box box = form::profile_list.box;
+            box.height += 2400;
+            return rect(box);
+        }(),
+        win32_ids::profile_list, gothic_9_);
     register_control(profile_list_, {control::profile_list});
     if (HWND edit = combo_edit(); edit != nullptr) {
         register_control(edit, {control::profile_list});
     }
-    add_tooltip(profile_list_, "プロファイル名を選択します。");
+    add_tooltip(profile_list_, form::profile_list.tooltip);
 
     make_caption(7);
-    connect_txt_ =
-        create_control(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                       win32::twips_rect(1800, 480, 3135, 270), win32_ids::connect_txt, gothic_9_);
+    connect_txt_ = create_control(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
+                                  rect(form::connect_txt.box), win32_ids::connect_txt, gothic_9_);
     register_control(connect_txt_, {control::connect_txt});
 
     int dot = 0;
     for (int f = 0; f < field_count; ++f) {
         const control id = address_fields[f];
-        const int top = field_tops[f];
-        make_caption(f + 1);
+        const auto& field = form::fields[f];
+        make_caption(field.caption);
         for (int i = 0; i < boxes_per_field; ++i) {
             HWND box = create_control(L"EDIT", L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE,
-                                      win32::twips_rect(box_lefts[i], top, 615, 270),
+                                      rect(form::octet_box(field.top, i)),
                                       win32_ids::id_of({id, i}), gothic_9_);
             SendMessageW(box, EM_LIMITTEXT, octet_max_length, 0);
             address_boxes_[static_cast<std::size_t>(f)][static_cast<std::size_t>(i)] = box;
             register_control(box, {id, i});
-            add_tooltip(box, field_tooltips[f]);
+            add_tooltip(box, field.tooltip);
         }
         for (int d = 0; d < boxes_per_field - 1; ++d) {
             create_control(L"STATIC", L".", SS_CENTER | SS_NOPREFIX, 0,
-                           win32::twips_rect(dot_lefts[d], top + 120, 90, 180),
-                           win32_ids::label2_first + dot++, gothic_9_);
+                           rect(form::dot(field.top, d)), win32_ids::label2_first + dot++,
+                           gothic_9_);
         }
     }
 
     // A check box the window ticks itself: a click toggles between ticked and unticked.
-    dhcp_chk_ = create_control(L"BUTTON", L"DHCP", BS_CHECKBOX | WS_TABSTOP, 0,
-                               win32::twips_rect(3960, 3600, 975, 255), win32_ids::dhcp_chk,
-                               gothic_bold_11_);
+    dhcp_chk_ = create_control(L"BUTTON", win32::widen(form::dhcp_chk.caption).c_str(),
+                               BS_CHECKBOX | WS_TABSTOP, 0, rect(form::dhcp_chk.box),
+                               win32_ids::dhcp_chk, gothic_bold_11_);
     register_control(dhcp_chk_, {control::dhcp_chk});
-    add_tooltip(dhcp_chk_, "DHCPでIPアドレスの自動設定をする場合はチェックしてください。");
+    add_tooltip(dhcp_chk_, form::dhcp_chk.tooltip);
 
-    for (const button_row& row : button_rows) {
+    for (const form::control_form& row : form::buttons) {
         HWND button =
-            create_control(L"BUTTON", row.caption, BS_PUSHBUTTON | WS_TABSTOP, 0,
-                           win32::twips_rect(5400, row.top, 2175, 375), win32_ids::id_of({row.id}),
+            create_control(L"BUTTON", win32::widen(row.caption).c_str(), BS_PUSHBUTTON | WS_TABSTOP,
+                           0, rect(row.box), win32_ids::id_of({row.id}),
                            row.id == control::save_bt ? gothic_bold_12_ : gothic_bold_11_);
         buttons_[row.id] = button;
         register_control(button, {row.id});

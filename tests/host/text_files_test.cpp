@@ -16,6 +16,7 @@
 #include "host/cp932.h"
 #include "host/host.h"
 #include "host/platform.h"
+#include "support/file_checks.h"
 #include "support/temp_dir.h"
 
 namespace norvane::host {
@@ -26,28 +27,10 @@ using lines = std::vector<std::string>;
 using testing::read_bytes;
 using testing::write_bytes;
 
-// The number an operation fails with (0 when it does not), with the standard description.
-int error_of(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const host_error& error) {
-        EXPECT_TRUE(error.number() == 75 || error.description() == describe_error(error.number()));
-        return error.number();
-    }
-    return 0;
-}
-
-std::string bytes_of(const fs::path& file = "profile.dat") {
-    return read_bytes(file);
-}
-
-void put(const std::string& bytes, const fs::path& file = "profile.dat") {
-    write_bytes(file, bytes);
-}
-
-std::ptrdiff_t entries(const fs::path& folder = ".") {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
-}
+using testing::bytes_of;
+using testing::entries;
+using testing::error_of;
+using testing::put;
 
 // Each test runs in a fresh temporary directory that is the current directory.
 class text_files : public ::testing::Test {

@@ -13,7 +13,6 @@
 #include <csignal>
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -23,22 +22,16 @@
 
 #include "host/host.h"
 #include "host/platform.h"
+#include "support/file_checks.h"
 
 namespace norvane::host {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The number an operation fails with (0 when it does not), with the standard description.
-int error_of(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const host_error& error) {
-        EXPECT_TRUE(error.number() == 75 || error.description() == describe_error(error.number()));
-        return error.number();
-    }
-    return 0;
-}
+using testing::bytes_of;
+using testing::entries;
+using testing::error_of;
+using testing::put;
 
 // Runs body in a child process as an ordinary user (the superuser gives itself up, as the
 // folder and file permissions do not bind it) and answers body's result.
@@ -57,33 +50,10 @@ int error_as_ordinary_user(const std::function<void()>& operation) {
     return as_ordinary_user([&] { return error_of(operation); });
 }
 
-std::string bytes_of(const fs::path& file = "profile.dat") {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void put(const std::string& bytes, const fs::path& file = "profile.dat") {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::ptrdiff_t entries(const fs::path& folder = ".") {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
-}
-
 // Each test runs in a fresh temporary directory that is the current directory.
 class file_system_test : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "norvane-files-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        fs::current_path(dir_ = pattern);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
-
-    fs::path dir_, previous_ = fs::current_path();
+    testing::temp_dir dir_;
     std::unique_ptr<file_system> files_ = create_file_system();
 };
 

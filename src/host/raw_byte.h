@@ -32,4 +32,28 @@ inline bool raw_byte_at(const std::string& text, std::size_t pos, unsigned char&
     return true;
 }
 
+// The bytes of a text: each private code point as the byte it carries, each run of text
+// between them as encode_run(text, begin, end, out) appends it.
+template <class EncodeRun>
+std::string encode_keeping_raw_bytes(const std::string& utf8, EncodeRun&& encode_run) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        unsigned char byte = 0;
+        if (raw_byte_at(utf8, pos, byte)) {
+            out.push_back(static_cast<char>(byte));
+            pos += 4;
+            continue;
+        }
+        std::size_t end = pos + 1;
+        while (end < utf8.size() && !raw_byte_at(utf8, end, byte)) {
+            ++end;
+        }
+        encode_run(utf8, pos, end, out);
+        pos = end;
+    }
+    return out;
+}
+
 }  // namespace norvane::host

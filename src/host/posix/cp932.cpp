@@ -122,23 +122,7 @@ std::string from_cp932(const std::string& bytes) {
 }
 
 std::string to_cp932(const std::string& utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        unsigned char byte = 0;
-        if (raw_byte_at(utf8, pos, byte)) {
-            out.push_back(static_cast<char>(byte));
-            pos += 4;
-            continue;
-        }
-        std::size_t end = pos + 1;
-        while (end < utf8.size() && !raw_byte_at(utf8, end, byte)) {
-            ++end;
-        }
-        encode_run(utf8, pos, end, out);
-        pos = end;
-    }
+    const std::string out = encode_keeping_raw_bytes(utf8, encode_run);
     // Some characters are written with the code of another one (¥ as \, 〜 as ～), and raw
     // bytes next to each other or to text can form a character of their own. Only a text that
     // reads back exactly as given is written.

@@ -91,37 +91,26 @@ std::string from_cp932(const std::string& bytes) {
 }
 
 std::string to_cp932(const std::string& utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        unsigned char byte = 0;
-        if (raw_byte_at(utf8, pos, byte)) {
-            out.push_back(static_cast<char>(byte));
-            pos += 4;
-            continue;
+    const auto encode_run = [](const std::string& text, std::size_t begin, std::size_t end,
+                               std::string& out) {
+        const std::wstring wide = win32::widen(text.substr(begin, end - begin));
+        if (wide.empty()) {
+            return;
         }
-        std::size_t end = pos + 1;
-        while (end < utf8.size() && !raw_byte_at(utf8, end, byte)) {
-            ++end;
+        BOOL used_default = FALSE;
+        const int size = static_cast<int>(wide.size());
+        const int n =
+            WideCharToMultiByte(cp932, 0, wide.data(), size, nullptr, 0, nullptr, &used_default);
+        std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+        if (n <= 0 || used_default ||
+            WideCharToMultiByte(cp932, 0, wide.data(), size, bytes.data(), n, nullptr,
+                                &used_default) != n ||
+            used_default) {
+            throw host_error(path_file_access_error, unwritable_text);
         }
-        const std::wstring wide = win32::widen(utf8.substr(pos, end - pos));
-        if (!wide.empty()) {
-            BOOL used_default = FALSE;
-            const int size = static_cast<int>(wide.size());
-            const int n = WideCharToMultiByte(cp932, 0, wide.data(), size, nullptr, 0, nullptr,
-                                              &used_default);
-            std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-            if (n <= 0 || used_default ||
-                WideCharToMultiByte(cp932, 0, wide.data(), size, bytes.data(), n, nullptr,
-                                    &used_default) != n ||
-                used_default) {
-                throw host_error(path_file_access_error, unwritable_text);
-            }
-            out += bytes;
-        }
-        pos = end;
-    }
+        out += bytes;
+    };
+    const std::string out = encode_keeping_raw_bytes(utf8, encode_run);
     // Some characters are written with the code of another one, and raw bytes next to each
     // other or to text can form a character of their own. Only a text that reads back exactly
     // as given is written.

@@ -1,6 +1,7 @@
 // The input check and the Save, Delete and Submit commands, on a real profile.dat.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "host/cp932.h"

@@ -63,7 +63,8 @@ qt_main_window::~qt_main_window() = default;
 void qt_main_window::connect_controls() {
     const main_window_controls& c = controls_;
     connect(c.profile_list, &QComboBox::activated, this, [this] { form_->profile_list_click(); });
-    connect(c.dhcp_chk, &QCheckBox::stateChanged, this, [this] { form_->dhcp_chk_click(); });
+    // toggled: the box has two states, and Qt 6.4 and 6.8 both have it without deprecation.
+    connect(c.dhcp_chk, &QCheckBox::toggled, this, [this] { form_->dhcp_chk_click(); });
     connect(c.save_bt, &QPushButton::clicked, this, [this] { form_->save_bt_click(); });
     connect(c.delete_bt, &QPushButton::clicked, this, [this] { form_->delete_bt_click(); });
     connect(c.submit_bt, &QPushButton::clicked, this, [this] { form_->submit_bt_click(); });
@@ -150,7 +151,7 @@ int qt_main_window::check_value() const {
 }
 
 void qt_main_window::set_check_value(int value) {
-    // A change raises the box's stateChanged, and with it the logic's change reaction.
+    // A change raises the box's toggled, and with it the logic's change reaction.
     controls_.dhcp_chk->setChecked(value == checked);
 }
 

@@ -12,7 +12,8 @@ TEST_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho iproute2 dbus-daemon ne
 # program links.
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(libbenchmark-dev libx11-dev xvfb fonts-ipafont-gothic fonts-ipafont-mincho)
-FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# Unversioned: clang 14 on Debian 12, clang 19 on Debian 13.
+FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 install_missing() {
     local missing=()
@@ -26,18 +27,29 @@ install_missing() {
     fi
     echo "Installing: ${missing[*]}"
     # Package scripts must not start services (network-manager would take over the host's
-    # interfaces on a machine where it was not running before).
-    local created_policy=0
-    if [ ! -e /usr/sbin/policy-rc.d ]; then
-        printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
-        chmod +x /usr/sbin/policy-rc.d
-        created_policy=1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-    [ "$created_policy" = 1 ] && rm -f /usr/sbin/policy-rc.d
-    return 0
+    # interfaces on a machine where it was not running before). The blocker goes again on
+    # every way out of the install (a failure, a held dpkg lock, Ctrl-C): left behind, it
+    # would keep every service on the machine from starting.
+    (
+        if [ ! -e /usr/sbin/policy-rc.d ]; then
+            trap 'rm -f /usr/sbin/policy-rc.d' EXIT
+            trap 'exit 130' INT TERM HUP
+            printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+            chmod +x /usr/sbin/policy-rc.d
+        fi
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -q
+        apt-get install -y -q --no-install-recommends "${missing[@]}"
+    )
+}
+
+# The scripts' own tools (xdotool typing Japanese, the tests' file names) need a UTF-8
+# locale; a fresh machine or container often has none set. C.UTF-8 is always there.
+use_utf8_locale() {
+    case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+        *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+        *) export LC_ALL=C.UTF-8 ;;
+    esac
 }
 
 # build DIR [cmake options...]  (NORVANE_BUILD_TYPE: Debug unless set)

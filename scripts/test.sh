@@ -3,6 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer in build-asan instead; NORVANE_BUILD_TYPE=Release
 # builds optimised in build-release.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+use_utf8_locale
 install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 if [ "${NORVANE_SANITIZE:-0}" = 1 ]; then
     dir="$ROOT/build-asan"

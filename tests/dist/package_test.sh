@@ -64,6 +64,7 @@ if [ "${1:-}" = --on-display ]; then
 fi
 
 source "$ROOT/scripts/common.sh"
+use_utf8_locale
 install_missing xvfb xauth xdotool lintian desktop-file-utils file
 
 deb=$(bash "$ROOT/scripts/package.sh" | tail -1)

@@ -6,7 +6,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
 install_missing "${BUILD_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
 dir="$ROOT/build-fuzz"
-CC=clang-14 CXX=clang++-14 cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DNORVANE_BUILD_TESTS=OFF -DNORVANE_BUILD_FUZZERS=ON
 targets=(load cp932 script cmd)
 cmake --build "$dir" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"

@@ -165,6 +165,10 @@ flock 9
 mkdir -p "$W" || { log "FAIL: cannot make the work folder $W"; exit 1; }
 cleanup_state "$W"
 end_watchdog "$W/watch.pid"
+# `ip netns add` makes /run/netns a mount point of its own when it is none; the test removes
+# that mount again when it made it and no namespace is left in the folder.
+netns_was_mounted=0
+mountpoint -q /run/netns 2>/dev/null && netns_was_mounted=1
 
 finish() {
     local rc=$?
@@ -174,6 +178,12 @@ finish() {
     if [ -n "$(our_namespaces)" ]; then
         log "FAIL: a namespace was left: $(our_namespaces | tr '\n' ' ')"
         rc=1
+    elif [ "$netns_was_mounted" = 0 ] && [ -z "$(ip netns list 2>/dev/null)" ]; then
+        while mountpoint -q /run/netns 2>/dev/null && umount /run/netns 2>/dev/null; do :; done
+        if mountpoint -q /run/netns 2>/dev/null; then
+            log "FAIL: /run/netns is still a mount point after the test"
+            rc=1
+        fi
     fi
     exit "$rc"
 }

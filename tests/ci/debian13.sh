@@ -44,7 +44,7 @@ release_root() {
     done
     sleep 0.5
     # Deepest first; lazily where something still holds a mount.
-    findmnt -rn -o TARGET | grep -E "^$target(/|$)" | sort -r | while read -r mnt; do
+    { findmnt -rn -o TARGET | grep -E "^$target(/|$)" || true; } | sort -r | while read -r mnt; do
         umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null || true
     done
     if findmnt -rn -o TARGET | grep -qE "^$target(/|$)"; then
@@ -56,6 +56,7 @@ release_root() {
 finish() {
     local rc=$?
     trap - EXIT INT TERM HUP
+    [ "$rc" -eq 0 ] || echo "Debian 13 run failed (status $rc)" >&2
     release_root || rc=1
     if [ "${NORVANE_KEEP_ROOT:-0}" != 1 ] && [ -d "$target" ] &&
         ! findmnt -rn -o TARGET | grep -qE "^$target(/|$)"; then
@@ -74,9 +75,10 @@ free_mib=$(df -Pm "$(dirname "$target")" | awk 'NR == 2 {print $4}')
     fail "the Debian 13 root needs about $need_mib MB free in $(dirname "$target"); $free_mib MB are"
 
 mirror=$(mirror_url)
+log=$(dirname "$target")/norvane-debootstrap-trixie.log
 echo "== debootstrap trixie from $mirror"
-debootstrap --variant=minbase trixie "$target" "$mirror" >"$ROOT/debootstrap-trixie.log" 2>&1 ||
-    { tail -n 20 "$ROOT/debootstrap-trixie.log" >&2; fail "debootstrap trixie failed"; }
+debootstrap --variant=minbase trixie "$target" "$mirror" >"$log" 2>&1 ||
+    { tail -n 20 "$log" >&2; fail "debootstrap trixie failed"; }
 printf 'deb %s trixie main\ndeb %s trixie-updates main\n' "$mirror" "$mirror" \
     >"$target/etc/apt/sources.list"
 

@@ -288,11 +288,32 @@ TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_w
 
     fill_static();
     view.set_check_value(checked);
-    shell.script_result.result = host::script_run::status::not_started;
+    using run = host::script_run::status;
+    const struct {
+        run result;
+        const char* connection;
+        const char* message;
+    } cases[] = {
+        {run::not_started, "LAN", "CMD.EXEが実行できません。"},
+        {run::wait_failed, "LAN", "ウェイトできません。"},
+        {run::finished, "name=LAN",
+         "接続名に使用できない文字（\"、%、=、改行などの制御文字）が含まれています。"
+         "接続名を確認してください。"},
+    };
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        shell.script_result.result = c.result;
+        view.set_text({control::connect_txt}, c.connection);
+        view.click(control::submit_bt);
+        EXPECT_EQ(ui.messages, (std::vector<testing::shown_message>{{c.message, 16, "エラー"}}));
+        EXPECT_EQ(view.status, "");
+    }
+    std::filesystem::remove("cmd_tmp.cmd");            // left by the runs that did not start
+    std::filesystem::create_directory("cmd_tmp.cmd");  // the script cannot be written
+    view.set_text({control::connect_txt}, "LAN");
     view.click(control::submit_bt);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "CMD.EXEが実行できません。");
-    EXPECT_EQ(view.status, "");
+    EXPECT_EQ(ui.messages.back().style, 16);
+    EXPECT_TRUE(ui.messages.back().title.starts_with("エラー(")) << ui.messages.back().title;
 }
 
 // Settings read back as the test says.

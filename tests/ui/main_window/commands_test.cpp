@@ -235,17 +235,19 @@ TEST_F(command_fixture, delete_stops_early_without_touching_the_window) {
     const std::string before = read_bytes("profile.dat");
     view.set_text({control::profile_list}, "");
     view.click(control::delete_bt);  // nothing chosen
-    ui.answers = {answer_no};
+    // Only Yes deletes: No, and a box that could not be shown (0), leave the file alone.
+    ui.answers = {answer_no, 0};
     view.set_text({control::profile_list}, "A");
-    view.click(control::delete_bt);  // answered No
+    view.click(control::delete_bt);
+    view.click(control::delete_bt);
     ui.answers = {answer_yes};
     view.set_text({control::profile_list}, "a");
     view.click(control::delete_bt);  // not in the file
     EXPECT_EQ(read_bytes("profile.dat"), before);
-    ASSERT_EQ(ui.messages.size(), 4u);
+    ASSERT_EQ(ui.messages.size(), 5u);
     EXPECT_EQ(ui.messages[0],
               (testing::shown_message{"削除するプロファイルが選択されていません。", 48, "エラー"}));
-    EXPECT_EQ(ui.messages[3], (testing::shown_message{
+    EXPECT_EQ(ui.messages[4], (testing::shown_message{
                                   "このプロファイルはデータベースに存在しません。", 16, "エラー"}));
     EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
     EXPECT_EQ(view.text({control::connect_txt}), "c");

@@ -1,10 +1,9 @@
 #include "netconfig/network_script.h"
 
 #include <cctype>
+#include <utility>
 
 namespace norvane {
-
-namespace {}  // namespace
 
 bool dhcp_flag_selects_dhcp(const std::string& flag) {
     std::string::size_type i = 0;
@@ -114,13 +113,12 @@ std::optional<std::string> unsafe_record_message(const profile_record& record,
 }
 
 network_run run_network_script(const profile_record& record, host::window_handle owner_window,
-                               host::file_system& file_system, host::shell& shell,
-                               ui_services& ui) {
+                               host::file_system& file_system, host::shell& shell) {
+    using status = network_run::status;
     try {
         const auto slot = build_script_lines(record);
         if (auto refusal = unsafe_record_message(record, file_system)) {
-            ui.message_box(*refusal, mb_critical, error_title);
-            return {};
+            return {status::refused, 0, std::move(*refusal)};
         }
         // A script a failed run left behind is not run again: each Submit writes its own.
         if (file_system.file_exists(script_file_name)) {
@@ -137,19 +135,16 @@ network_run run_network_script(const profile_record& record, host::window_handle
         const host::script_run run = shell.run_script(script_file_name, owner_window);
         switch (run.result) {
             case host::script_run::status::not_started:
-                ui.message_box("CMD.EXEが実行できません。", mb_critical, error_title);
-                return {};
+                return {status::not_started};
             case host::script_run::status::wait_failed:
-                ui.message_box("ウェイトできません。", mb_critical, error_title);
-                return {};
+                return {status::wait_failed};
             case host::script_run::status::finished:
                 break;
         }
         file_system.delete_file(script_file_name);
-        return {true, run.exit_status, run.reason};
+        return {status::finished, run.exit_status, run.reason};
     } catch (const host::host_error& failure) {
-        ui.message_box(failure.description(), mb_critical, numbered_error_title(failure.number()));
-        return {};
+        return {status::failed, 0, failure.description(), failure.number()};
     }
 }
 

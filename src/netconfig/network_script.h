@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "common/ui_services.h"
 #include "host/host.h"
 #include "profiles/profile_record.h"
 
@@ -29,17 +28,23 @@ std::array<std::string, 5> build_script_lines(const profile_record& record);
 std::optional<std::string> unsafe_record_message(const profile_record& record,
                                                  host::file_system& file_system);
 
-// What one run came to. ran is false after any failure, once its message box has been shown;
-// when it is true, the script ran to its end with that exit status (and the reason text the
-// platform gave, if any).
+// What one run came to. Nothing is shown here: the caller tells the user.
 struct network_run {
-    bool ran = false;
+    enum class status {
+        finished,     // the script ran to its end: exit_status, and the platform's reason if any
+        refused,      // the record cannot safely become a script: reason says why; nothing written
+        not_started,  // the shell could not start the script
+        wait_failed,  // the wait for the script's end failed
+        failed,       // a file operation failed: error_number, and its description in reason
+    };
+    status result = status::finished;
     int exit_status = 0;
-    std::string reason;
+    std::string reason{};
+    int error_number = 0;
 };
 
 // Writes the script, has the shell run it hidden, waits for its end and deletes it.
 network_run run_network_script(const profile_record& record, host::window_handle owner_window,
-                               host::file_system& file_system, host::shell& shell, ui_services& ui);
+                               host::file_system& file_system, host::shell& shell);
 
 }  // namespace norvane

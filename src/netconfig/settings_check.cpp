@@ -143,20 +143,27 @@ host::ipv4_settings read_back_settings(const profile_record& record, const netwo
 }
 
 std::optional<std::string> submit_failure_text(const profile_record& record, const network_run& run,
-                                               const host::ipv4_settings& actual) {
+                                               const std::optional<host::ipv4_settings>& actual) {
     constexpr const char* not_applied = "ネットワークの設定は反映されませんでした。";
-    switch (actual.result) {
+    if (!actual) {
+        if (run.exit_status == 0) {
+            return std::nullopt;
+        }
+        return not_applied + std::string("\r\n") +
+               (run.reason.empty() ? "終了コード " + std::to_string(run.exit_status) : run.reason);
+    }
+    switch (actual->result) {
         case host::ipv4_settings::lookup::not_found:
             return "接続「" + record.connect_name + "」が見つかりません。\r\n" +
                    "接続名を確認してください。ネットワークの設定は変更されていません。";
         case host::ipv4_settings::lookup::unknown:
             return std::string("ネットワークの設定が反映されたか確認できませんでした。") +
-                   (actual.reason.empty() ? "" : "\r\n" + actual.reason) +
-                   (run.reason.empty() || run.reason == actual.reason ? "" : "\r\n" + run.reason);
+                   (actual->reason.empty() ? "" : "\r\n" + actual->reason) +
+                   (run.reason.empty() || run.reason == actual->reason ? "" : "\r\n" + run.reason);
         case host::ipv4_settings::lookup::found:
             break;
     }
-    const auto differences = settings_differences(record, actual);
+    const auto differences = settings_differences(record, *actual);
     const bool run_failed = run.exit_status != 0 && !run.reason.empty();
     if (differences.empty() && !run_failed) {
         return std::nullopt;

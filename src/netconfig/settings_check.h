@@ -36,8 +36,9 @@ host::ipv4_settings read_back_settings(const profile_record& record, const netwo
 
 // The text of the error box Submit shows after a run that ended, or nothing when the
 // settings took effect as asked. A run that ended with a non-zero status and gave its reason
-// has failed whatever the settings look like; a zero status never hides a difference.
+// has failed whatever the settings look like; a zero status never hides a difference. Where
+// the platform cannot read the settings back (no actual), the run's exit status alone decides.
 std::optional<std::string> submit_failure_text(const profile_record& record, const network_run& run,
-                                               const host::ipv4_settings& actual);
+                                               const std::optional<host::ipv4_settings>& actual);
 
 }  // namespace norvane

@@ -18,7 +18,6 @@
 #include <iostream>
 #include <string>
 
-#include "common/ui_services.h"
 #include "host/host.h"
 #include "host/platform.h"
 #include "netconfig/network_script.h"
@@ -26,20 +25,6 @@
 #include "profiles/profile_record.h"
 
 namespace {
-
-// Message boxes go to stderr and are answered with OK.
-class stderr_ui : public norvane::ui_services {
-  public:
-    int message_box(const std::string& text, int style, const std::string& title) override {
-        std::cerr << "[" << title << " (" << style << ")] " << text << "\n";
-        ++shown;
-        return norvane::answer_ok;
-    }
-    void beep() override {}
-    void process_pending_events() override {}
-
-    int shown = 0;
-};
 
 norvane::profile_record static_profile(const std::string& address) {
     return {"e2e static",    "ローカル エリア接続", address,
@@ -54,7 +39,6 @@ norvane::profile_record dhcp_profile() {
 int apply(const std::string& mode) {
     auto files = norvane::host::create_file_system();
     auto shell = norvane::host::create_shell();
-    stderr_ui ui;
     norvane::profile_record profile;
     if (mode == "static") {
         profile = static_profile("192.0.2.10");
@@ -78,9 +62,9 @@ int apply(const std::string& mode) {
         return 2;
     }
 
-    const auto run = norvane::run_network_script(profile, 0, *files, *shell, ui);
-    if (!run.ran || ui.shown != 0) {
-        std::cerr << "run_network_script failed\n";
+    const auto run = norvane::run_network_script(profile, 0, *files, *shell);
+    if (run.result != norvane::network_run::status::finished) {
+        std::cerr << "run_network_script failed: " << run.reason << "\n";
         return 1;
     }
     if (std::filesystem::exists(norvane::script_file_name)) {

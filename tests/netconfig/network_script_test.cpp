@@ -10,7 +10,6 @@
 #include "host/cp932.h"
 #include "host/platform.h"
 #include "support/recording_shell.h"
-#include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
 namespace norvane {
@@ -40,7 +39,6 @@ struct script_case {
 
 struct network_script_fixture : ::testing::Test {
     testing::temp_dir dir;
-    testing::scripted_ui ui;
     testing::recording_shell shell;
     std::unique_ptr<host::file_system> files = host::create_file_system();
     std::string script_bytes;  // cmd_tmp.cmd as the shell found it
@@ -48,8 +46,8 @@ struct network_script_fixture : ::testing::Test {
     network_script_fixture() {
         shell.on_run = [this](const std::string&) { script_bytes = read_bytes("cmd_tmp.cmd"); };
     }
-    bool run(const profile_record& record) {
-        return run_network_script(record, 0x5678, *files, shell, ui).ran;
+    network_run run(const profile_record& record) {
+        return run_network_script(record, 0x5678, *files, shell);
     }
 };
 
@@ -83,11 +81,10 @@ TEST_F(network_script_fixture, writes_the_exact_script_in_cp932_with_crlf) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         script_bytes.clear();
-        ASSERT_TRUE(run(c.record));
+        ASSERT_EQ(run(c.record).result, network_run::status::finished);
         EXPECT_EQ(script_bytes, host::to_cp932(c.script));
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
-    EXPECT_TRUE(ui.messages.empty());
     // The script of the current folder, owned by the caller's window.
     EXPECT_EQ(shell.scripts.at(0), (testing::recording_shell::request{"cmd_tmp.cmd", 0x5678}));
     EXPECT_EQ(shell.scripts.size(), std::size(cases));
@@ -97,28 +94,25 @@ TEST_F(network_script_fixture, writes_the_exact_script_in_cp932_with_crlf) {
 // its status.
 TEST_F(network_script_fixture, the_exit_status_of_the_run_is_kept_for_the_caller) {
     shell.script_result = {host::script_run::status::finished, 3, "接続が見つかりません"};
-    const auto run = run_network_script(static_record("", "", ""), 0, *files, shell, ui);
-    EXPECT_TRUE(run.ran);
-    EXPECT_EQ(run.exit_status, 3);
-    EXPECT_EQ(run.reason, "接続が見つかりません");
-    EXPECT_TRUE(ui.messages.empty());
+    const auto ended = run(static_record("", "", ""));
+    EXPECT_EQ(ended.result, network_run::status::finished);
+    EXPECT_EQ(ended.exit_status, 3);
+    EXPECT_EQ(ended.reason, "接続が見つかりません");
 }
 
 // A failed run leaves its script behind; the next Submit writes its own and runs only that.
 TEST_F(network_script_fixture, a_script_a_failed_run_left_behind_is_not_run_again) {
     shell.script_result.result = host::script_run::status::not_started;
-    EXPECT_FALSE(run({"H", lan, "", "", "", "", "", "", "1"}));
-    EXPECT_EQ(ui.messages.at(0),
-              (testing::shown_message{"CMD.EXEが実行できません。", 16, "エラー"}));
+    EXPECT_EQ(run({"H", lan, "", "", "", "", "", "", "1"}).result,
+              network_run::status::not_started);
     ASSERT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
 
     shell.script_result.result = host::script_run::status::wait_failed;
-    EXPECT_FALSE(run(static_record("", "", "")));
-    EXPECT_EQ(ui.messages.at(1), (testing::shown_message{"ウェイトできません。", 16, "エラー"}));
+    EXPECT_EQ(run(static_record("", "", "")).result, network_run::status::wait_failed);
     EXPECT_TRUE(std::filesystem::exists("cmd_tmp.cmd"));
 
     shell.script_result.result = host::script_run::status::finished;
-    EXPECT_TRUE(run(static_record("8.8.8.8", "", "")));
+    EXPECT_EQ(run(static_record("8.8.8.8", "", "")).result, network_run::status::finished);
     EXPECT_EQ(script_bytes, host::to_cp932("@echo off\r\nnetsh interface ip set address \"" + lan +
                                            "\" static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
                                            "netsh interface ip set dns \"" +
@@ -127,11 +121,10 @@ TEST_F(network_script_fixture, a_script_a_failed_run_left_behind_is_not_run_agai
 
 TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_with_no_file) {
     for (const char* flag : {"", "x", "1a", "--1", " "}) {
-        ui.messages.clear();
-        EXPECT_FALSE(run({"P", lan, "", "", "", "", "", "", flag})) << flag;
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].title, "エラー(13)");
-        EXPECT_EQ(ui.messages[0].style, 16);
+        const auto failed = run({"P", lan, "", "", "", "", "", "", flag});
+        EXPECT_EQ(failed.result, network_run::status::failed) << flag;
+        EXPECT_EQ(failed.error_number, 13);
+        EXPECT_EQ(failed.reason, host::describe_error(13));
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
     EXPECT_TRUE(shell.scripts.empty());
@@ -154,17 +147,15 @@ TEST_F(network_script_fixture, refuses_fields_that_would_change_the_script) {
         {{"P", lan, "1.2.3.4", "255.0.0.0", "1.2.3.1", "", "", "8.8.8.8\nrem", "0"}, "3番目のDNS"},
     };
     for (const auto& c : cases) {
-        ui.messages.clear();
-        EXPECT_FALSE(run(c.record));
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].style, 16);
-        EXPECT_EQ(ui.messages[0].title, "エラー");
-        EXPECT_TRUE(ui.messages[0].text.starts_with(c.names)) << ui.messages[0].text;
+        const auto refused = run(c.record);
+        EXPECT_EQ(refused.result, network_run::status::refused) << c.record.connect_name;
+        EXPECT_TRUE(refused.reason.starts_with(c.names)) << refused.reason;
         EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     }
     EXPECT_TRUE(shell.scripts.empty());
     // Fields a DHCP script does not use are not held against it.
-    EXPECT_TRUE(run({"P", lan, "junk;", "", "", "", "", "", "1"}));
+    EXPECT_EQ(run({"P", lan, "junk;", "", "", "", "", "", "1"}).result,
+              network_run::status::finished);
 }
 
 // A file component whose command interpreter reads another code page than profile.dat's
@@ -205,27 +196,26 @@ class other_console_files : public host::file_system {
 // profile.dat could hold it.
 TEST_F(network_script_fixture, a_name_the_console_code_page_cannot_hold_is_refused) {
     other_console_files console(*files);
-    EXPECT_FALSE(run_network_script(static_record("", "", ""), 0, console, shell, ui).ran);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text,
+    const auto refused = run_network_script(static_record("", "", ""), 0, console, shell);
+    EXPECT_EQ(refused.result, network_run::status::refused);
+    EXPECT_EQ(refused.reason,
               "接続名にこのシステムの文字コードで表せない文字が含まれています。"
               "接続名を確認してください。");
-    EXPECT_EQ(ui.messages[0].style, 16);
     EXPECT_EQ(console.scripts_opened, 0);
     EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
     EXPECT_TRUE(console.can_store(lan));
 
     profile_record ascii = static_record("", "", "");
     ascii.connect_name = "Local Area Connection";
-    EXPECT_TRUE(run_network_script(ascii, 0, console, shell, ui).ran);
+    EXPECT_EQ(run_network_script(ascii, 0, console, shell).result, network_run::status::finished);
     EXPECT_EQ(console.scripts_opened, 1);
 }
 
 TEST_F(network_script_fixture, a_script_that_cannot_be_written_is_reported_with_its_number) {
     std::filesystem::create_directory("cmd_tmp.cmd");
-    EXPECT_FALSE(run(static_record("", "", "")));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_TRUE(ui.messages[0].title.starts_with("エラー("));
+    const auto failed = run(static_record("", "", ""));
+    EXPECT_EQ(failed.result, network_run::status::failed);
+    EXPECT_NE(failed.error_number, 0);
     EXPECT_TRUE(shell.scripts.empty());
 }
 

@@ -99,17 +99,18 @@ TEST(settings_check, every_kind_of_difference_gives_its_line) {
 }
 
 TEST(settings_check, success_needs_the_settings_as_asked_and_no_reported_failure) {
-    const network_run ok{true, 0, ""};
+    constexpr auto ended = network_run::status::finished;
+    const network_run ok{ended, 0, ""};
     EXPECT_EQ(submit_failure_text(office, ok, as_asked()), std::nullopt);
     // A status the platform gives no reason for (netsh's last line) does not decide alone.
-    EXPECT_EQ(submit_failure_text(office, {true, 1, ""}, as_asked()), std::nullopt);
+    EXPECT_EQ(submit_failure_text(office, {ended, 1, ""}, as_asked()), std::nullopt);
 
     auto moved = as_asked();
     moved.addresses[0].ip = "192.168.0.5";
     EXPECT_EQ(submit_failure_text(office, ok, moved),
               "ネットワークの設定は反映されませんでした。\r\n"
               "IPアドレス: 192.168.0.10 → 実際 192.168.0.5");
-    EXPECT_EQ(submit_failure_text(office, {true, 1, "接続「LAN」を有効にできませんでした（x）。"},
+    EXPECT_EQ(submit_failure_text(office, {ended, 1, "接続「LAN」を有効にできませんでした（x）。"},
                                   as_asked()),
               "ネットワークの設定は反映されませんでした。\r\n"
               "理由: 接続「LAN」を有効にできませんでした（x）。");
@@ -117,7 +118,7 @@ TEST(settings_check, success_needs_the_settings_as_asked_and_no_reported_failure
     host::ipv4_settings missing;
     missing.result = lookup::not_found;
     const auto text =
-        submit_failure_text(office, {true, 1, "接続「LAN」が見つかりません。"}, missing);
+        submit_failure_text(office, {ended, 1, "接続「LAN」が見つかりません。"}, missing);
     ASSERT_TRUE(text.has_value());
     EXPECT_TRUE(text->starts_with("接続「LAN」が見つかりません。")) << *text;
     EXPECT_EQ(text->find("再起動"), std::string::npos);
@@ -126,6 +127,13 @@ TEST(settings_check, success_needs_the_settings_as_asked_and_no_reported_failure
     unreadable.reason = "NetworkManager is not running.";
     EXPECT_NE(submit_failure_text(office, ok, unreadable)->find("NetworkManager is not running."),
               std::string::npos);
+
+    // Where the platform cannot read the settings back, the exit status alone decides.
+    EXPECT_EQ(submit_failure_text(office, ok, std::nullopt), std::nullopt);
+    EXPECT_EQ(submit_failure_text(office, {ended, 2, ""}, std::nullopt),
+              "ネットワークの設定は反映されませんでした。\r\n終了コード 2");
+    EXPECT_EQ(submit_failure_text(office, {ended, 1, "理由"}, std::nullopt),
+              "ネットワークの設定は反映されませんでした。\r\n理由");
 }
 
 // A connection whose settings show one after another as the reads go on; the last stays.

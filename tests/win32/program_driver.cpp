@@ -19,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "ui/about_dialog/win32/win32_about_ids.h"
 #include "ui/main_window/win32/win32_control_ids.h"
 
 namespace {
 
 namespace ids = norvane::win32_ids;
+namespace about_ids = norvane::win32_about_ids;
 using norvane::control;
 
 int passed = 0;
@@ -182,6 +184,23 @@ void type(HWND control, const char* utf8, delivery how = delivery::sent) {
     }
 }
 
+// Whether a control stands at that place of its window's client area, in twips at the
+// screen's dots per inch.
+bool placed_at(HWND control, int left, int top, int width, int height) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+    HDC screen = GetDC(nullptr);
+    const int x = GetDeviceCaps(screen, LOGPIXELSX);
+    const int y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    std::printf("  placed at %ld, %ld, %ld x %ld\n", r.left, r.top, r.right - r.left,
+                r.bottom - r.top);
+    return r.left == MulDiv(left, x, 1440) && r.top == MulDiv(top, y, 1440) &&
+           r.right - r.left == MulDiv(width, x, 1440) &&
+           r.bottom - r.top == MulDiv(height, y, 1440);
+}
+
 HWND control_of(HWND window, norvane::control_ref c) {
     return GetDlgItem(window, ids::id_of(c));
 }
@@ -300,6 +319,7 @@ int open(const char* program) {
     std::printf("  client area %ldx%ld\n", client.right, client.bottom);
     check(client.right == want_w && client.bottom == want_h,
           "the client area is 7890 x 4245 twips");
+    check(placed_at(status, 0, 3990, 7890, 255), "the status bar at 3990, 7890 x 255 twips");
 
     // Tab walks the window's tab order (connect_txt is locked while a saved profile shows).
     std::vector<HWND> order;
@@ -438,18 +458,34 @@ int open(const char* program) {
     check(after_save == "データベースを更新しました。", "and says so");
     check(SendMessageW(list, CB_GETCOUNT, 0, 0) == 3, "the list holds three profiles");
 
+    // Delete asks Yes or No: only Yes removes the profile shown.
+    HWND delete_bt = control_of(window, {control::delete_bt});
+    PostMessageW(delete_bt, BM_CLICK, 0, 0);
+    check(answer_box("問い合わせ", IDNO) == "データが削除されます。続けますか？",
+          "Delete asks first");
+    settle(window);
+    check(read_file("profile.dat") == saved, "No leaves the file as it was");
+    PostMessageW(delete_bt, BM_CLICK, 0, 0);
+    answer_box("問い合わせ", IDYES);
+    settle(window);
+    check(read_file("profile.dat") == original && SendMessageW(list, CB_GETCOUNT, 0, 0) == 2,
+          "Yes deletes the profile");
+
     // Information: the About dialog in front, the main window topmost again after it.
     PostMessageW(control_of(window, {control::ver_bt}), BM_CLICK, 0, 0);
-    HWND about = wait_window(ids::about_window_class, L"バージョン情報", 10000);
+    HWND about = wait_window(about_ids::window_class, L"バージョン情報", 10000);
     check(about != nullptr, "Information opens the About dialog");
     if (about != nullptr) {
-        check(text_of(GetDlgItem(about, ids::lbl_version)) == "v1.11.0508", "its version text");
-        check(text_of(GetDlgItem(about, ids::url_bt_first + 1)) == "support@norvane.example",
+        check(text_of(GetDlgItem(about, about_ids::lbl_version)) == "v1.11.0508",
+              "its version text");
+        check(placed_at(GetDlgItem(about, about_ids::pic_icon), 240, 240, 540, 540),
+              "its icon's place at 240, 240, 540 x 540 twips");
+        check(text_of(GetDlgItem(about, about_ids::url_bt_first + 1)) == "support@norvane.example",
               "its support address");
         check((GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0,
               "the main window is not topmost meanwhile");
         check(!IsWindowEnabled(window), "the main window takes no input meanwhile");
-        SendMessageW(GetDlgItem(about, ids::cmd_ok), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(about, about_ids::cmd_ok), BM_CLICK, 0, 0);
         for (int i = 0; i < 200 && IsWindow(about); ++i) {
             Sleep(10);
         }

@@ -30,9 +30,6 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
     if (options.errors >= 0) {
         posix_spawn_file_actions_adddup2(&actions, options.errors, 2);
     }
-    if (!options.directory.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, options.directory.c_str());
-    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     if (options.new_session) {

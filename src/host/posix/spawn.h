@@ -13,7 +13,6 @@ namespace norvane::host {
 struct spawn_options {
     bool search_path = false;  // look arguments[0] up in PATH
     bool new_session = false;  // a session of its own, without a controlling terminal
-    std::string directory;     // the folder it starts in; "" for the current one
     int output = -1;           // the descriptor that becomes its stdout; -1 for the caller's
     int errors = -1;           // the same for its stderr
 };

@@ -1,5 +1,7 @@
 #include "ui/main_window/main_form.h"
 
+#include <optional>
+
 #include "netconfig/network_script.h"
 #include "netconfig/settings_check.h"
 #include "profiles/profile_store.h"
@@ -58,6 +60,36 @@ std::string unstorable_name_message(const std::string& name, const char* field,
         return std::string(field) + "にデータベースに保存できない文字が含まれています。";
     }
     return "";
+}
+
+// The message box of a run that did not reach the end of its script.
+void show_run_failure(ui_services& ui, const network_run& run) {
+    switch (run.result) {
+        case network_run::status::refused:
+            ui.message_box(run.reason, mb_critical, error_title);
+            return;
+        case network_run::status::not_started:
+            ui.message_box("CMD.EXEが実行できません。", mb_critical, error_title);
+            return;
+        case network_run::status::wait_failed:
+            ui.message_box("ウェイトできません。", mb_critical, error_title);
+            return;
+        case network_run::status::failed:
+            ui.message_box(run.reason, mb_critical, numbered_error_title(run.error_number));
+            return;
+        case network_run::status::finished:
+            return;
+    }
+}
+
+// The connection's settings once they show what was asked (or the wait is over), where the
+// platform can read them back.
+std::optional<host::ipv4_settings> read_back(program_state& state, const profile_record& record,
+                                             const network_run& run) {
+    if (state.network_settings == nullptr || state.waiter == nullptr) {
+        return std::nullopt;
+    }
+    return read_back_settings(record, run, *state.network_settings, *state.waiter);
 }
 
 }  // namespace
@@ -219,17 +251,17 @@ void main_form::submit_bt_click() {
     }
     view_.set_status_text("処理中です。しばらくお待ちください。");
     const auto record = record_from_controls();
-    const auto run =
-        run_network_script(record, view_.window_handle(), *state_.file_system, shell_, ui_);
-    if (run.ran) {
-        if (const auto failure = applied_settings_failure(record, run)) {
-            ui_.message_box(*failure, mb_critical, error_title);
-        } else {
-            ui_.message_box(
-                "ネットワークの設定を変更しました。\r\n"
-                "設定が反映されない場合はWindowsを再起動してください。",
-                mb_information, "処理終了");
-        }
+    const auto run = run_network_script(record, view_.window_handle(), *state_.file_system, shell_);
+    if (run.result != network_run::status::finished) {
+        show_run_failure(ui_, run);
+    } else if (const auto failure =
+                   submit_failure_text(record, run, read_back(state_, record, run))) {
+        ui_.message_box(*failure, mb_critical, error_title);
+    } else {
+        ui_.message_box(
+            "ネットワークの設定を変更しました。\r\n"
+            "設定が反映されない場合はWindowsを再起動してください。",
+            mb_information, "処理終了");
     }
     view_.set_status_text("");
 }
@@ -490,21 +522,6 @@ std::string main_form::help_text(control_ref c) {
 }
 
 // --- helpers ------------------------------------------------------------------------------
-
-// What went wrong with a run that ended, judged by the connection's settings read back, or
-// by the run's exit status alone where the platform cannot read them back.
-std::optional<std::string> main_form::applied_settings_failure(const profile_record& record,
-                                                               const network_run& run) const {
-    if (state_.network_settings != nullptr && state_.waiter != nullptr) {
-        return submit_failure_text(
-            record, run, read_back_settings(record, run, *state_.network_settings, *state_.waiter));
-    }
-    if (run.exit_status == 0) {
-        return std::nullopt;
-    }
-    return "ネットワークの設定は反映されませんでした。\r\n" +
-           (run.reason.empty() ? "終了コード " + std::to_string(run.exit_status) : run.reason);
-}
 
 std::string main_form::joined_address(control field) const {
     return view_.text({field, 0}) + "." + view_.text({field, 1}) + "." + view_.text({field, 2}) +

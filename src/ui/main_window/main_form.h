@@ -2,13 +2,11 @@
 // the window only through main_view and the toolkit only through ui_services.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "common/program_state.h"
 #include "common/ui_services.h"
 #include "host/host.h"
-#include "netconfig/network_script.h"
 #include "profiles/profile_record.h"
 #include "ui/main_window/main_view.h"
 
@@ -75,8 +73,6 @@ class main_form {
     void report_incomplete(control_ref focus_to, const std::string& message);
     std::string joined_address(control field) const;
     void finish_database_update();
-    std::optional<std::string> applied_settings_failure(const profile_record& record,
-                                                        const network_run& run) const;
 
     main_view& view_;
     ui_services& ui_;

@@ -44,7 +44,7 @@ std::optional<int> octet_value(const std::string& text) {
 
 bool check_octet(const std::string& text, int index) {
     auto value = octet_value(text);
-    if (!value || *value > 254 || *value < 0) {
+    if (!value || *value > 254) {
         return false;
     }
     return !(index == 0 && *value == 0);
@@ -52,7 +52,7 @@ bool check_octet(const std::string& text, int index) {
 
 bool check_mask_octet(const std::string& text, const std::string& previous_text, int index) {
     auto value = octet_value(text);
-    if (!value || *value > 255 || *value < 0) {
+    if (!value || *value > 255) {
         return false;
     }
     if (index == 0) {

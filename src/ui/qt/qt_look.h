@@ -8,17 +8,19 @@
 #include <QPixmap>
 #include <QRect>
 
+#include "common/twips_box.h"
+
 class QPainter;
 
 namespace norvane::qt {
 
-// Form measures are in twips; 15 twips make one pixel at 96 dots per inch.
+// The blueprints' measures are in twips; 15 twips make one pixel at 96 dots per inch.
 constexpr int twips_per_pixel = 15;
 constexpr int px(int twips) {
     return twips / twips_per_pixel;
 }
-constexpr QRect twips_rect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
+constexpr QRect twips_rect(const twips_box& box) {
+    return QRect(px(box.left), px(box.top), px(box.width), px(box.height));
 }
 
 // MS Gothic, or IPA Gothic where it is not installed. Sizes are in points at 96 dots per inch.

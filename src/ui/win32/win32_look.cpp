@@ -1,5 +1,6 @@
 #include "ui/win32/win32_look.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <vector>
@@ -7,6 +8,28 @@
 #include "resource_ids.h"
 
 namespace norvane::win32 {
+
+std::wstring widen(const std::string& utf8) {
+    const int size = static_cast<int>(utf8.size());
+    const int n = size > 0 ? MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0) : 0;
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), n);
+    }
+    return wide;
+}
+
+std::string narrow(const std::wstring& utf16) {
+    const int size = static_cast<int>(utf16.size());
+    const int n =
+        size > 0 ? WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr)
+                 : 0;
+    std::string utf8(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, utf8.data(), n, nullptr, nullptr);
+    }
+    return utf8;
+}
 
 std::string window_text(HWND window) {
     const int length = GetWindowTextLengthW(window);
@@ -46,18 +69,12 @@ int screen_dpi(int index) {
 
 }  // namespace
 
-int twips_to_pixels_x(int twips) {
-    return MulDiv(twips, screen_dpi(LOGPIXELSX), 1440);
-}
-
-int twips_to_pixels_y(int twips) {
-    return MulDiv(twips, screen_dpi(LOGPIXELSY), 1440);
-}
-
-RECT twips_rect(int left, int top, int width, int height) {
-    const int x = twips_to_pixels_x(left);
-    const int y = twips_to_pixels_y(top);
-    return RECT{x, y, x + twips_to_pixels_x(width), y + twips_to_pixels_y(height)};
+RECT twips_rect(const twips_box& box) {
+    const int dpi_x = screen_dpi(LOGPIXELSX);
+    const int dpi_y = screen_dpi(LOGPIXELSY);
+    const int x = MulDiv(box.left, dpi_x, 1440);
+    const int y = MulDiv(box.top, dpi_y, 1440);
+    return RECT{x, y, x + MulDiv(box.width, dpi_x, 1440), y + MulDiv(box.height, dpi_y, 1440)};
 }
 
 namespace {
@@ -133,6 +150,16 @@ font& font::operator=(font&& other) noexcept {
 
 void set_font(HWND window, const font& f) {
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(f.get()), TRUE);
+}
+
+HWND create_control(HWND parent, const wchar_t* window_class, const std::wstring& caption,
+                    DWORD style, DWORD ex_style, const RECT& where, int id, const font& f) {
+    HWND control = CreateWindowExW(
+        ex_style, window_class, caption.c_str(), WS_CHILD | WS_VISIBLE | style, where.left,
+        where.top, where.right - where.left, where.bottom - where.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    set_font(control, f);
+    return control;
 }
 
 HICON program_icon(int size) {

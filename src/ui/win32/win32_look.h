@@ -1,5 +1,6 @@
 // What the program's Win32 windows share: UTF-8 texts at the wide calls, twip measures, the
-// Japanese fonts by their Windows names, the program's icon, and scoped GDI handles.
+// Japanese fonts by their Windows names, the program's icon, scoped GDI handles and the
+// creation of a control.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +8,13 @@
 #include <string>
 #include <utility>
 
-#include "host/win32/wide_text.h"
+#include "common/twips_box.h"
 
 namespace norvane::win32 {
 
-// UTF-8 to UTF-16 and back, as the host side converts them.
-using host::win32::narrow;
-using host::win32::widen;
+// UTF-8 to UTF-16 and back.
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& utf16);
 
 // The text of a window (a control's caption or contents) as UTF-8.
 std::string window_text(HWND window);
@@ -23,11 +24,9 @@ void set_window_text(HWND window, const std::string& text);
 // takes two units).
 int utf16_position(const std::wstring& text, int characters);
 
-// Form measures are in twips (1440 to the inch); the screen's dots per inch turn them into
-// pixels, as the forms were laid out (15 twips to the pixel at 96 dots per inch).
-int twips_to_pixels_x(int twips);
-int twips_to_pixels_y(int twips);
-RECT twips_rect(int left, int top, int width, int height);
+// The blueprints' measures are in twips (1440 to the inch); the screen's dots per inch turn
+// them into pixels (15 twips to the pixel at 96 dots per inch).
+RECT twips_rect(const twips_box& box);
 
 // Font faces of the forms, by their Windows names, each with the stand-ins used where it is
 // not installed (under Wine: the IPA fonts); the first installed face of the list is used.
@@ -54,6 +53,10 @@ class font {
 };
 
 void set_font(HWND window, const font& f);
+
+// A child window of parent with that identifier, visible, at a place in pixels, in a font.
+HWND create_control(HWND parent, const wchar_t* window_class, const std::wstring& caption,
+                    DWORD style, DWORD ex_style, const RECT& where, int id, const font& f);
 
 // The program's icon from its resources, at the given size in pixels (32 or 16); shared, not
 // to be destroyed.

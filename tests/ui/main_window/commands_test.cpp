@@ -237,17 +237,19 @@ TEST_F(command_fixture, delete_stops_early_without_touching_the_window) {
     const std::string before = read_bytes("profile.dat");
     view.set_text({control::profile_list}, "");
     view.click(control::delete_bt);  // nothing chosen
-    ui.answers = {answer_no};
+    // Only Yes deletes: No, and a box that could not be shown (0), leave the file alone.
+    ui.answers = {answer_no, 0};
     view.set_text({control::profile_list}, "A");
-    view.click(control::delete_bt);  // answered No
+    view.click(control::delete_bt);
+    view.click(control::delete_bt);
     ui.answers = {answer_yes};
     view.set_text({control::profile_list}, "a");
     view.click(control::delete_bt);  // not in the file
     EXPECT_EQ(read_bytes("profile.dat"), before);
-    ASSERT_EQ(ui.messages.size(), 4u);
+    ASSERT_EQ(ui.messages.size(), 5u);
     EXPECT_EQ(ui.messages[0],
               (testing::shown_message{"削除するプロファイルが選択されていません。", 48, "エラー"}));
-    EXPECT_EQ(ui.messages[3], (testing::shown_message{
+    EXPECT_EQ(ui.messages[4], (testing::shown_message{
                                   "このプロファイルはデータベースに存在しません。", 16, "エラー"}));
     EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
     EXPECT_EQ(view.text({control::connect_txt}), "c");
@@ -290,11 +292,32 @@ TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_w
 
     fill_static();
     view.set_check_value(checked);
-    shell.script_result.result = host::script_run::status::not_started;
+    using run = host::script_run::status;
+    const struct {
+        run result;
+        const char* connection;
+        const char* message;
+    } cases[] = {
+        {run::not_started, "LAN", "CMD.EXEが実行できません。"},
+        {run::wait_failed, "LAN", "ウェイトできません。"},
+        {run::finished, "name=LAN",
+         "接続名に使用できない文字（\"、%、=、改行などの制御文字）が含まれています。"
+         "接続名を確認してください。"},
+    };
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        shell.script_result.result = c.result;
+        view.set_text({control::connect_txt}, c.connection);
+        view.click(control::submit_bt);
+        EXPECT_EQ(ui.messages, (std::vector<testing::shown_message>{{c.message, 16, "エラー"}}));
+        EXPECT_EQ(view.status, "");
+    }
+    std::filesystem::remove("cmd_tmp.cmd");            // left by the runs that did not start
+    std::filesystem::create_directory("cmd_tmp.cmd");  // the script cannot be written
+    view.set_text({control::connect_txt}, "LAN");
     view.click(control::submit_bt);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "CMD.EXEが実行できません。");
-    EXPECT_EQ(view.status, "");
+    EXPECT_EQ(ui.messages.back().style, 16);
+    EXPECT_TRUE(ui.messages.back().title.starts_with("エラー(")) << ui.messages.back().title;
 }
 
 // Settings read back as the test says.

@@ -1,10 +1,9 @@
 #include "ui/about_dialog/qt/qt_about_dialog.h"
 
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
-#include <algorithm>
 
+#include "ui/about_dialog/about_blueprint.h"
 #include "ui/qt/qt_look.h"
 
 namespace norvane {
@@ -35,39 +34,34 @@ qt_about_dialog::qt_about_dialog(host::shell& shell, QWidget* owner)
     if (owner != nullptr && owner->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
         setWindowFlag(Qt::WindowStaysOnTopHint, true);
     }
-    setFixedSize(qt::px(5835), qt::px(3045));
+    setFixedSize(qt::px(about_blueprint::client_width), qt::px(about_blueprint::client_height));
     setFont(qt::gothic_font(9));
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("picIcon"));
     icon->setPixmap(qt::program_icon_pixmap(32));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    icon->setGeometry(qt::twips_rect(240, 240, 540, 540));
+    icon->setGeometry(qt::twips_rect(about_blueprint::pic_icon));
 
     title_ = make_label(this, "lblTitle", qt::display_font(14.25, true),
-                        qt::twips_rect(1080, 240, 4575, 360));
+                        qt::twips_rect(about_blueprint::lbl_title));
     version_ = make_label(this, "lblVersion", qt::mincho_font(12, true),
-                          qt::twips_rect(1080, 600, 4095, 225));
-    // Four lines; the stand-in face has a taller line than the original, so the label grows
-    // downwards as far as four of its lines need.
-    const QFont description_font = qt::mincho_font(9.75);
-    QRect description_rect = qt::twips_rect(1080, 960, 4095, 810);
-    description_rect.setHeight(
-        std::max(description_rect.height(), QFontMetrics(description_font).lineSpacing() * 4));
-    description_ = make_label(this, "lblDescription", description_font, description_rect);
+                          qt::twips_rect(about_blueprint::lbl_version));
+    description_ = make_label(this, "lblDescription", qt::mincho_font(9.75),
+                              qt::twips_rect(about_blueprint::lbl_description));
 
     for (int i = 0; i < static_cast<int>(url_buttons_.size()); ++i) {
         auto* button = new QPushButton(this);
         button->setObjectName(QStringLiteral("url_bt_%1").arg(i));
         button->setAutoDefault(false);
-        button->setGeometry(qt::twips_rect(960, i == 0 ? 1920 : 2280, 4455, 255));
+        button->setGeometry(qt::twips_rect(about_blueprint::url_bt[i]));
         connect(button, &QPushButton::clicked, this, [this, i] { form_->url_bt_click(i); });
         url_buttons_[static_cast<std::size_t>(i)] = button;
     }
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setObjectName(QStringLiteral("cmdOK"));
     ok_->setDefault(true);
-    ok_->setGeometry(qt::twips_rect(4920, 2640, 735, 345));
+    ok_->setGeometry(qt::twips_rect(about_blueprint::cmd_ok));
     connect(ok_, &QPushButton::clicked, this, [this] { form_->cmd_ok_click(); });
     ok_->setFocus(Qt::OtherFocusReason);
 

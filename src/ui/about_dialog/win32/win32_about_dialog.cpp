@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "ui/main_window/win32/win32_control_ids.h"
+#include "ui/about_dialog/about_blueprint.h"
+#include "ui/about_dialog/win32/win32_about_ids.h"
 
 namespace norvane {
 
@@ -10,10 +11,6 @@ namespace {
 
 constexpr DWORD dialog_style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 constexpr DWORD dialog_ex_style = WS_EX_DLGMODALFRAME;
-
-HMENU menu_id(int id) {
-    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
-}
 
 // Line breaks as a static control draws them.
 std::string with_crlf(const std::string& text) {
@@ -54,13 +51,14 @@ void win32_about_dialog::run_modal() {
         wc.hInstance = instance;
         wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
         wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = win32_ids::about_window_class;
+        wc.lpszClassName = win32_about_ids::window_class;
         return RegisterClassExW(&wc) != 0;
     }();
     (void)registered;
 
-    // Client area 5835 × 3045 twips, centred over the owner.
-    RECT frame = win32::twips_rect(0, 0, 5835, 3045);
+    // Centred over the owner.
+    RECT frame =
+        win32::twips_rect({0, 0, about_blueprint::client_width, about_blueprint::client_height});
     AdjustWindowRectEx(&frame, dialog_style, FALSE, dialog_ex_style);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
@@ -70,7 +68,7 @@ void win32_about_dialog::run_modal() {
     }
     const int x = over.left + (over.right - over.left - width) / 2;
     const int y = over.top + (over.bottom - over.top - height) / 2;
-    hwnd_ = CreateWindowExW(dialog_ex_style, win32_ids::about_window_class, L"バージョン情報",
+    hwnd_ = CreateWindowExW(dialog_ex_style, win32_about_ids::window_class, L"バージョン情報",
                             dialog_style, std::max(x, 0), std::max(y, 0), width, height, owner_,
                             nullptr, instance, this);
     if (hwnd_ == nullptr) {
@@ -108,50 +106,28 @@ void win32_about_dialog::run_modal() {
 }
 
 void win32_about_dialog::build_controls() {
-    HWND icon = create_control(L"STATIC", L"", SS_ICON, win32::twips_rect(240, 240, 540, 540),
-                               win32_ids::pic_icon, gothic_9_);
-    SendMessageW(icon, STM_SETICON, reinterpret_cast<WPARAM>(win32::program_icon(32)), 0);
+    namespace place = about_blueprint;
+    namespace ids = win32_about_ids;
+    const auto control = [this](const wchar_t* window_class, const wchar_t* caption, DWORD style,
+                                const twips_box& box, int id, const win32::font& f) {
+        return win32::create_control(hwnd_, window_class, caption, style, 0, win32::twips_rect(box),
+                                     id, f);
+    };
+    // Drawn by the dialog (WM_DRAWITEM): an icon control would take the icon's size.
+    icon_ = win32::program_icon(32);
+    control(L"STATIC", L"", SS_OWNERDRAW, place::pic_icon, ids::pic_icon, gothic_9_);
 
     constexpr DWORD label = SS_LEFT | SS_NOPREFIX;
-    title_ = create_control(L"STATIC", L"", label, win32::twips_rect(1080, 240, 4575, 360),
-                            win32_ids::lbl_title, title_font_);
-    version_ = create_control(L"STATIC", L"", label, win32::twips_rect(1080, 600, 4095, 225),
-                              win32_ids::lbl_version, version_font_);
-    // Four lines; a stand-in face may have a taller line than the original, so the label grows
-    // downwards as far as four of its lines need.
-    RECT description_rect = win32::twips_rect(1080, 960, 4095, 810);
-    if (HDC dc = GetDC(hwnd_); dc != nullptr) {
-        const HGDIOBJ old = SelectObject(dc, description_font_.get());
-        TEXTMETRICW metrics;
-        if (GetTextMetricsW(dc, &metrics)) {
-            description_rect.bottom =
-                std::max(description_rect.bottom,
-                         description_rect.top + 4 * (metrics.tmHeight + metrics.tmExternalLeading));
-        }
-        SelectObject(dc, old);
-        ReleaseDC(hwnd_, dc);
+    title_ = control(L"STATIC", L"", label, place::lbl_title, ids::lbl_title, title_font_);
+    version_ = control(L"STATIC", L"", label, place::lbl_version, ids::lbl_version, version_font_);
+    description_ = control(L"STATIC", L"", label, place::lbl_description, ids::lbl_description,
+                           description_font_);
+    for (std::size_t i = 0; i < url_buttons_.size(); ++i) {
+        url_buttons_[i] = control(L"BUTTON", L"", BS_PUSHBUTTON | WS_TABSTOP, place::url_bt[i],
+                                  ids::url_bt_first + static_cast<int>(i), gothic_9_);
     }
-    description_ = create_control(L"STATIC", L"", label, description_rect,
-                                  win32_ids::lbl_description, description_font_);
-    for (int i = 0; i < 2; ++i) {
-        url_buttons_[static_cast<std::size_t>(i)] =
-            create_control(L"BUTTON", L"", BS_PUSHBUTTON | WS_TABSTOP,
-                           win32::twips_rect(960, i == 0 ? 1920 : 2280, 4455, 255),
-                           win32_ids::url_bt_first + i, gothic_9_);
-    }
-    ok_ = create_control(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP,
-                         win32::twips_rect(4920, 2640, 735, 345), win32_ids::cmd_ok, gothic_9_);
-}
-
-HWND win32_about_dialog::create_control(const wchar_t* window_class, const wchar_t* caption,
-                                        DWORD style, const RECT& where, int id,
-                                        const win32::font& f) {
-    HWND control =
-        CreateWindowExW(0, window_class, caption, WS_CHILD | WS_VISIBLE | style, where.left,
-                        where.top, where.right - where.left, where.bottom - where.top, hwnd_,
-                        menu_id(id), GetModuleHandleW(nullptr), nullptr);
-    win32::set_font(control, f);
-    return control;
+    ok_ = control(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, place::cmd_ok, ids::cmd_ok,
+                  gothic_9_);
 }
 
 LRESULT CALLBACK win32_about_dialog::window_proc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -170,18 +146,27 @@ LRESULT CALLBACK win32_about_dialog::window_proc(HWND window, UINT message, WPAR
 LRESULT win32_about_dialog::handle(UINT message, WPARAM w, LPARAM l) {
     switch (message) {
         case DM_GETDEFID:
-            return MAKELRESULT(win32_ids::cmd_ok, DC_HASDEFID);
+            return MAKELRESULT(win32_about_ids::cmd_ok, DC_HASDEFID);
+        case WM_DRAWITEM: {
+            // The icon at its own size in the top left corner of its place.
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+            FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+            DrawIconEx(item->hDC, item->rcItem.left, item->rcItem.top, icon_, 32, 32, 0, nullptr,
+                       DI_NORMAL);
+            return TRUE;
+        }
         case WM_COMMAND: {
             const int id = LOWORD(w);
             if (HIWORD(w) != BN_CLICKED) {
                 return 0;
             }
-            if (id == win32_ids::cmd_ok) {
+            if (id == win32_about_ids::cmd_ok) {
                 form_->cmd_ok_click();
             } else if (id == IDCANCEL) {
                 unload();  // Escape closes the dialog, as its title bar does
-            } else if (id >= win32_ids::url_bt_first && id < win32_ids::url_bt_first + 2) {
-                form_->url_bt_click(id - win32_ids::url_bt_first);
+            } else if (id >= win32_about_ids::url_bt_first &&
+                       id < win32_about_ids::url_bt_first + 2) {
+                form_->url_bt_click(id - win32_about_ids::url_bt_first);
             }
             return 0;
         }

@@ -38,11 +38,10 @@ class win32_about_dialog final : public about_view {
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle(UINT message, WPARAM w, LPARAM l);
     void build_controls();
-    HWND create_control(const wchar_t* window_class, const wchar_t* caption, DWORD style,
-                        const RECT& where, int id, const win32::font& f);
 
     HWND owner_;
     HWND hwnd_ = nullptr;
+    HICON icon_ = nullptr;
     HWND title_ = nullptr;
     HWND version_ = nullptr;
     HWND description_ = nullptr;

@@ -8,7 +8,6 @@
 #include <QWidget>
 #include <QWindow>
 #include <string>
-#include <utility>
 
 #include "ui/main_window/control_rules.h"
 #include "ui/main_window/qt/qt_key_translation.h"
@@ -30,7 +29,7 @@ bool qt_selects_on_focus(Qt::FocusReason reason) {
 }  // namespace
 
 qt_focus_guard::qt_focus_guard(QWidget& window, main_form& form)
-    : QObject(&window), window_(window), form_(form) {}
+    : QObject(&window), window_(window), form_(form), tracker_(form) {}
 
 void qt_focus_guard::watch(QWidget* widget, control_ref ref) {
     controls_.insert(widget, ref);
@@ -75,7 +74,7 @@ bool qt_focus_guard::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::FocusIn:
             return focus_in(widget, ref, static_cast<QFocusEvent*>(event)->reason());
         case QEvent::FocusOut:
-            focus_out(widget, ref, static_cast<QFocusEvent*>(event)->reason());
+            focus_out(ref, static_cast<QFocusEvent*>(event)->reason());
             return false;
         case QEvent::KeyPress:
             return key_press(widget, ref, static_cast<QKeyEvent*>(event));
@@ -99,14 +98,14 @@ bool qt_focus_guard::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-const control_ref* qt_focus_guard::control_of(const QObject* object) const {
+std::optional<control_ref> qt_focus_guard::control_of(const QObject* object) const {
     for (; object != nullptr && object != &window_; object = object->parent()) {
         const auto it = controls_.constFind(object);
         if (it != controls_.cend()) {
-            return &it.value();
+            return it.value();
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Mouse presses reach the native window before Qt gives the focus to the clicked control: the
@@ -118,40 +117,21 @@ bool qt_focus_guard::window_mouse_event(QMouseEvent* event) {
     }
     switch (event->type()) {
         case QEvent::MouseButtonRelease:
-            return std::exchange(swallow_release_, false);
+            return !tracker_.release();
         case QEvent::MouseButtonDblClick:
-            return swallow_release_;
+            return tracker_.swallowing();
         case QEvent::MouseButtonPress:
             break;
         default:
             return false;
     }
-    swallow_release_ = false;
     QWidget* hit = window_.childAt(event->position().toPoint());
-    if (hit == nullptr) {
-        return false;
-    }
-    if (QWidget* target = click_focus_target(hit);
-        target != nullptr && !may_leave_focus_for(target)) {
-        swallow_release_ = true;
-        return true;
-    }
-    if (const control_ref* ref = control_of(hit)) {
-        form_.mouse_down(*ref);
-    }
-    return false;
+    QWidget* target = hit != nullptr ? click_focus_target(hit) : nullptr;
+    return !tracker_.press(control_of(target != nullptr ? target : hit), target != nullptr);
 }
 
 bool qt_focus_guard::focus_in(QWidget* widget, control_ref ref, Qt::FocusReason reason) {
-    if (widget != logical_focus_) {  // else back after a message box, a dialog or a popup
-        if (QWidget* previous = std::exchange(logical_focus_, widget)) {
-            // The focus moved while the window was inactive (a program focus move then).
-            if (const control_ref* left = control_of(previous)) {
-                form_.lost_focus(*left);
-            }
-        }
-        form_.got_focus(ref);
-    }
+    tracker_.focus_in(ref);
     if (!is_text_input(ref.id) || !qt_selects_on_focus(reason)) {
         return false;
     }
@@ -163,15 +143,14 @@ bool qt_focus_guard::focus_in(QWidget* widget, control_ref ref, Qt::FocusReason 
     return true;
 }
 
-void qt_focus_guard::focus_out(QWidget* widget, control_ref ref, Qt::FocusReason reason) {
+void qt_focus_guard::focus_out(control_ref ref, Qt::FocusReason reason) {
     // Opening the list's drop-down moves the focus into the popup: on the original platform
     // the list keeps it.
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason ||
-        QApplication::activePopupWidget() != nullptr || widget != logical_focus_) {
+        QApplication::activePopupWidget() != nullptr) {
         return;
     }
-    logical_focus_ = nullptr;
-    form_.lost_focus(ref);
+    tracker_.focus_out(ref);
 }
 
 bool qt_focus_guard::key_press(QWidget* widget, control_ref ref, const QKeyEvent* event) {
@@ -219,12 +198,7 @@ void qt_focus_guard::resend(QWidget* widget, QEvent* event) {
 }
 
 bool qt_focus_guard::may_leave_focus_for(QWidget* target) {
-    QWidget* from = window_.focusWidget();
-    if (from == nullptr || from == target) {
-        return true;
-    }
-    const auto it = controls_.constFind(from);
-    return it == controls_.cend() || form_.may_leave(it.value());
+    return tracker_.may_move_to(control_of(target));
 }
 
 // The control that Tab (next) or Shift+Tab would move the focus to from the given one.

@@ -1,11 +1,11 @@
 // The main window's event filter. Qt has no validate-before-leaving event and moves the focus
-// before anyone is asked; the guard stands between Qt's events and the window's logic:
+// before anyone is asked; the guard stands between Qt's events and the window's focus tracker
+// (focus_tracker.h), which decides what the logic hears:
 // - before the focus leaves a control by Tab, by a click on another control or by a program
-//   focus move, it asks the logic whether the control may be left; a refusal keeps the focus
-//   where it is and swallows the whole click;
-// - it reports focus gains and losses as the logic sees them: the focus the logic was last
-//   told of stays while only the window's activation changes (a message box, a dialog, the
-//   profile list's drop-down coming and going);
+//   focus move, it asks the tracker; a refusal keeps the focus where it is and swallows the
+//   whole click;
+// - it reports focus gains, and the losses that are more than the window's activation
+//   changing (a message box, a dialog, the profile list's drop-down coming and going);
 // - it hands over mouse presses (before the focus reaction of the same click), releases,
 //   typed characters (which the logic may discard), released keys and an input method's
 //   committed text, and holds back a wheel turn that the logic does not let reach a control.
@@ -14,7 +14,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <optional>
 
+#include "ui/main_window/focus_tracker.h"
 #include "ui/main_window/main_form.h"
 #include "ui/main_window/main_view.h"
 
@@ -45,14 +47,14 @@ class qt_focus_guard : public QObject {
 
   private:
     // The control of a widget, or of its nearest watched ancestor within the window.
-    const control_ref* control_of(const QObject* object) const;
+    std::optional<control_ref> control_of(const QObject* object) const;
     bool may_leave_focus_for(QWidget* target);
     QWidget* tab_target(QWidget* from, bool next) const;
     QWidget* click_focus_target(QWidget* hit) const;
 
     bool window_mouse_event(QMouseEvent* event);
     bool focus_in(QWidget* widget, control_ref ref, Qt::FocusReason reason);
-    void focus_out(QWidget* widget, control_ref ref, Qt::FocusReason reason);
+    void focus_out(control_ref ref, Qt::FocusReason reason);
     bool key_press(QWidget* widget, control_ref ref, const QKeyEvent* event);
     bool input_method(QWidget* widget, control_ref ref, const QInputMethodEvent* event);
     // Sends a replacement of a swallowed event to the widget, past this filter.
@@ -61,10 +63,7 @@ class qt_focus_guard : public QObject {
     QWidget& window_;
     main_form& form_;
     QHash<const QObject*, control_ref> controls_;
-    // The control the logic was last told has the focus.
-    QWidget* logical_focus_ = nullptr;
-    // A click that the validation refused: its release (and double click) is swallowed too.
-    bool swallow_release_ = false;
+    focus_tracker tracker_;
     // A replacement event is on its way to a widget.
     bool resending_ = false;
 };

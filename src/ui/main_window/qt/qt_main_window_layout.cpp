@@ -12,7 +12,7 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "ui/main_window/main_window_form.h"
+#include "ui/main_window/main_window_blueprint.h"
 #include "ui/qt/qt_look.h"
 
 namespace norvane {
@@ -20,10 +20,6 @@ namespace norvane {
 namespace {
 
 constexpr int field_count = static_cast<int>(std::size(address_fields));
-
-QRect rect(const form::twips_box& box) {
-    return qt::twips_rect(box.left, box.top, box.width, box.height);
-}
 
 }  // namespace
 
@@ -67,7 +63,7 @@ main_window_controls build_main_window(QWidget& window) {
     window.setObjectName(QStringLiteral("main_form"));
     window.setWindowIcon(qt::program_icon());
     window.setFont(qt::gothic_font(9));
-    window.setFixedSize(qt::px(form::client_width), qt::px(form::client_height));
+    window.setFixedSize(qt::px(blueprint::client_width), qt::px(blueprint::client_height));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
                                                screen->availableGeometry()));
@@ -76,13 +72,13 @@ main_window_controls build_main_window(QWidget& window) {
     main_window_controls c;
     const QFont caption_font = qt::gothic_font(11.25, true);
     auto make_caption = [&](int index) {
-        const auto& caption = form::captions[index];
+        const auto& caption = blueprint::captions[index];
         auto* label = new QLabel(QString::fromUtf8(caption.text), &window);
         label->setObjectName(QStringLiteral("Label1_%1").arg(index));
         label->setTextFormat(Qt::PlainText);
         label->setFont(caption_font);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setGeometry(rect(caption.box));
+        label->setGeometry(qt::twips_rect(caption.box));
     };
     auto make_edit = [&](const QString& name, const QRect& geometry) {
         auto* edit = new QLineEdit(&window);
@@ -106,20 +102,20 @@ main_window_controls build_main_window(QWidget& window) {
                         nullptr);
     // A turn of the wheel never gives the list the focus.
     c.profile_list->setFocusPolicy(Qt::StrongFocus);
-    c.profile_list->setToolTip(QString::fromUtf8(form::profile_list.tooltip));
-    c.profile_list->setGeometry(rect(form::profile_list.box));
+    c.profile_list->setToolTip(QString::fromUtf8(blueprint::profile_list.tooltip));
+    c.profile_list->setGeometry(qt::twips_rect(blueprint::profile_list.box));
 
     make_caption(7);
-    c.connect_txt =
-        make_edit(QString::fromUtf8(form::connect_txt.name), rect(form::connect_txt.box));
+    c.connect_txt = make_edit(QString::fromUtf8(blueprint::connect_txt.name),
+                              qt::twips_rect(blueprint::connect_txt.box));
 
     int dot = 0;
     for (int f = 0; f < field_count; ++f) {
-        const auto& field = form::fields[f];
+        const auto& field = blueprint::fields[f];
         make_caption(field.caption);
         for (int b = 0; b < boxes_per_field; ++b) {
             QLineEdit* box = make_edit(QStringLiteral("%1_%2").arg(field.name).arg(b),
-                                       rect(form::octet_box(field.top, b)));
+                                       qt::twips_rect(blueprint::octet_box(field.top, b)));
             box->setMaxLength(octet_max_length);
             box->setToolTip(QString::fromUtf8(field.tooltip));
             c.address_boxes[static_cast<std::size_t>(f)][static_cast<std::size_t>(b)] = box;
@@ -131,25 +127,25 @@ main_window_controls build_main_window(QWidget& window) {
             // The bold face is taller than the label: the dot sits on the label's foot, level
             // with the digits in the boxes.
             label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-            label->setGeometry(rect(form::dot(field.top, d)));
+            label->setGeometry(qt::twips_rect(blueprint::dot(field.top, d)));
         }
     }
 
-    c.dhcp_chk = new QCheckBox(QString::fromUtf8(form::dhcp_chk.caption), &window);
-    c.dhcp_chk->setObjectName(QString::fromUtf8(form::dhcp_chk.name));
+    c.dhcp_chk = new QCheckBox(QString::fromUtf8(blueprint::dhcp_chk.caption), &window);
+    c.dhcp_chk->setObjectName(QString::fromUtf8(blueprint::dhcp_chk.name));
     c.dhcp_chk->setFont(caption_font);
-    c.dhcp_chk->setToolTip(QString::fromUtf8(form::dhcp_chk.tooltip));
-    c.dhcp_chk->setGeometry(rect(form::dhcp_chk.box));
+    c.dhcp_chk->setToolTip(QString::fromUtf8(blueprint::dhcp_chk.tooltip));
+    c.dhcp_chk->setGeometry(qt::twips_rect(blueprint::dhcp_chk.box));
 
     QPushButton** const button_widgets[] = {&c.save_bt, &c.submit_bt, &c.ver_bt,
                                             &c.end_bt,  &c.delete_bt, &c.new_bt};
-    for (std::size_t i = 0; i < std::size(form::buttons); ++i) {
-        const form::control_form& row = form::buttons[i];
+    for (std::size_t i = 0; i < std::size(blueprint::buttons); ++i) {
+        const blueprint::control_form& row = blueprint::buttons[i];
         auto* button = new QPushButton(QString::fromUtf8(row.caption), &window);
         button->setObjectName(QString::fromUtf8(row.name));
         button->setFont(row.id == control::save_bt ? qt::gothic_font(12, true) : caption_font);
         button->setToolTip(QString::fromUtf8(row.tooltip));
-        button->setGeometry(rect(row.box));
+        button->setGeometry(qt::twips_rect(row.box));
         *button_widgets[i] = button;
     }
 
@@ -174,7 +170,7 @@ main_window_controls build_main_window(QWidget& window) {
     c.status_bar = new QStatusBar(&window);
     c.status_bar->setObjectName(QStringLiteral("StatusBar"));
     c.status_bar->setSizeGripEnabled(false);
-    c.status_bar->setGeometry(rect(form::status_bar));
+    c.status_bar->setGeometry(qt::twips_rect(blueprint::status_bar));
     c.status_text = new QLabel(c.status_bar);
     c.status_text->setObjectName(QStringLiteral("StatusBar_text"));
     c.status_text->setTextFormat(Qt::PlainText);

@@ -1,5 +1,5 @@
-// The window classes and control identifiers of the Win32 windows: GetDlgItem finds a control
-// by them (the tests that drive the program from another process do).
+// The main window's window class and control identifiers: GetDlgItem finds a control by them
+// (the tests that drive the program from another process do).
 #pragma once
 
 #include "ui/main_window/main_view.h"
@@ -7,7 +7,6 @@
 namespace norvane::win32_ids {
 
 inline constexpr const wchar_t* main_window_class = L"NorvaneMainForm";
-inline constexpr const wchar_t* about_window_class = L"NorvaneAboutForm";
 
 enum : int {
     profile_list = 1000,
@@ -23,14 +22,6 @@ enum : int {
     status_bar = 1300,
     label1_first = 1400,  // + the Label1 index
     label2_first = 1500,  // + the Label2 index
-
-    // The About dialog.
-    cmd_ok = 1,  // IDOK: Enter presses it
-    pic_icon = 2000,
-    lbl_title = 2001,
-    lbl_version = 2002,
-    lbl_description = 2003,
-    url_bt_first = 2010,  // + the url_bt index
 };
 
 // The identifier of a control of the main window.

@@ -1,20 +1,14 @@
-// The main window's form, the same for every view: the client area, each control's place in
+// The main window's blueprint, the same for every view: the client area, each control's place in
 // twips (15 to the pixel at 96 dots per inch), the captions and the tooltips. A view builds
 // its widgets from these; it decides none of them.
 #pragma once
 
 #include <iterator>
 
+#include "common/twips_box.h"
 #include "ui/main_window/main_view.h"
 
-namespace norvane::form {
-
-struct twips_box {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+namespace norvane::blueprint {
 
 inline constexpr int client_width = 7890;
 inline constexpr int client_height = 4245;
@@ -111,4 +105,4 @@ inline constexpr twips_box dot(int top, int i) {
 
 inline constexpr twips_box status_bar{0, 3990, client_width, 255};
 
-}  // namespace norvane::form
+}  // namespace norvane::blueprint

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     services.query_version = norvane::host::query_os_version;
     services.create_file_system = norvane::host::create_file_system;
     state.network_settings = norvane::host::create_network_settings();
+    state.waiter = norvane::host::create_waiter();
     services.show_main_form = [&](norvane::program_state& loaded) {
         window = std::make_unique<norvane::qt_main_window>(ui, loaded, *shell);
         window->show();

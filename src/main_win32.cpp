@@ -27,6 +27,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         norvane::win32_ui_services ui;
         norvane::program_state state;
         state.network_settings = norvane::host::create_network_settings();
+        state.waiter = norvane::host::create_waiter();
         const std::unique_ptr<norvane::host::shell> shell = norvane::host::create_shell();
 
         std::unique_ptr<norvane::win32_main_window> window;

@@ -15,6 +15,8 @@ struct program_state {
     profile_table table;
     // Reads a connection's settings back after Submit; empty where the platform cannot.
     std::unique_ptr<host::network_settings> network_settings;
+    // The clock and pause for waiting until read-back settings show; set with the reader.
+    std::unique_ptr<host::waiter> waiter;
 };
 
 // Frees the file component; called when the main window unloads.

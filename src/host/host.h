@@ -180,4 +180,15 @@ class network_settings {
     virtual ipv4_settings read_ipv4(const std::string& connection_name) = 0;
 };
 
+// ---------------------------------------------------------------------------------------
+// Waiting on the program's one thread, for a change the system makes in its own time.
+class waiter {
+  public:
+    virtual ~waiter() = default;
+    // Milliseconds on a clock that only goes forward, from an arbitrary start.
+    virtual std::uint64_t milliseconds() = 0;
+    // Blocks the calling thread for about that many milliseconds.
+    virtual void pause(unsigned milliseconds) = 0;
+};
+
 }  // namespace norvane::host

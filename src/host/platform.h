@@ -20,4 +20,7 @@ std::unique_ptr<shell> create_shell();
 // Reads back what a network connection's IPv4 settings are now.
 std::unique_ptr<network_settings> create_network_settings();
 
+// The clock and the pause for waiting on the system.
+std::unique_ptr<waiter> create_waiter();
+
 }  // namespace norvane::host

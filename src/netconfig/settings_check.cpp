@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace norvane {
 
@@ -118,6 +119,27 @@ std::vector<std::string> settings_differences(const profile_record& record,
         lines.push_back("DNSサーバー: " + joined(asked) + arrow + joined(actual.dns));
     }
     return lines;
+}
+
+bool settings_as_asked(const profile_record& record, const host::ipv4_settings& actual) {
+    if (actual.result != host::ipv4_settings::lookup::found ||
+        !settings_differences(record, actual).empty()) {
+        return false;
+    }
+    return !dhcp_flag_selects_dhcp(record.dhcp_flag) || !actual.addresses.empty();
+}
+
+host::ipv4_settings read_back_settings(const profile_record& record, const network_run& run,
+                                       host::network_settings& reader, host::waiter& waiter) {
+    const std::uint64_t start = waiter.milliseconds();
+    host::ipv4_settings actual = reader.read_ipv4(record.connect_name);
+    while (run.exit_status == 0 && actual.result == host::ipv4_settings::lookup::found &&
+           !settings_as_asked(record, actual) &&
+           waiter.milliseconds() - start < read_back_limit_ms) {
+        waiter.pause(read_back_pause_ms);
+        actual = reader.read_ipv4(record.connect_name);
+    }
+    return actual;
 }
 
 std::optional<std::string> submit_failure_text(const profile_record& record, const network_run& run,

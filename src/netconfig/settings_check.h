@@ -18,6 +18,22 @@ namespace norvane {
 std::vector<std::string> settings_differences(const profile_record& record,
                                               const host::ipv4_settings& actual);
 
+// How long Submit waits for the settings after a run, and how long it pauses between reads.
+inline constexpr unsigned read_back_limit_ms = 5000;
+inline constexpr unsigned read_back_pause_ms = 100;
+
+// True when the settings are what the record asks for: the connection found and no
+// difference; for a DHCP record also a lease held (an address).
+bool settings_as_asked(const profile_record& record, const host::ipv4_settings& actual);
+
+// The connection's settings after a run. A system may say a change is done before it shows
+// it (the address comes a moment after the activation): after a run that ended well the
+// settings are read again, with a pause between reads, until they are as asked or about
+// read_back_limit_ms have passed; a missing connection, settings that cannot be read or a
+// failed run are read once. The last read is returned.
+host::ipv4_settings read_back_settings(const profile_record& record, const network_run& run,
+                                       host::network_settings& reader, host::waiter& waiter);
+
 // The text of the error box Submit shows after a run that ended, or nothing when the
 // settings took effect as asked. A run that ended with a non-zero status and gave its reason
 // has failed whatever the settings look like; a zero status never hides a difference.

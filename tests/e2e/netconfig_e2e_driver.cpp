@@ -1,7 +1,8 @@
 // Applies a profile through the program's own code, as Submit does: run_network_script with
 // the real file component and shell, so the script goes through norvane-cmd (found beside
 // this program) and nmcli to NetworkManager, then the settings read back from NetworkManager
-// and compared. Run by nm_sandbox.sh inside the client network namespace.
+// (until they show, as Submit waits for them) and compared. Run by nm_sandbox.sh inside the client
+// network namespace.
 //
 // Usage: netconfig_e2e_driver static|dhcp|missing
 //   static   192.0.2.10 / 255.255.255.0, gateway 192.0.2.1, DNS 192.0.2.53, .54, .55
@@ -87,8 +88,9 @@ int apply(const std::string& mode) {
         return 1;
     }
     const auto settings = norvane::host::create_network_settings();
-    const auto failure =
-        norvane::submit_failure_text(profile, run, settings->read_ipv4(profile.connect_name));
+    const auto waiter = norvane::host::create_waiter();
+    const auto failure = norvane::submit_failure_text(
+        profile, run, norvane::read_back_settings(profile, run, *settings, *waiter));
     if (failure) {
         std::cout << "failure: " << *failure << "\n";
         return 3;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "support/recording_waiter.h"
+
 namespace norvane {
 namespace {
 
@@ -122,6 +126,61 @@ TEST(settings_check, success_needs_the_settings_as_asked_and_no_reported_failure
     unreadable.reason = "NetworkManager is not running.";
     EXPECT_NE(submit_failure_text(office, ok, unreadable)->find("NetworkManager is not running."),
               std::string::npos);
+}
+
+// A connection whose settings show one after another as the reads go on; the last stays.
+struct changing_settings : host::network_settings {
+    std::vector<host::ipv4_settings> answers;
+    std::size_t reads = 0;
+    host::ipv4_settings read_ipv4(const std::string&) override {
+        return answers[std::min(reads++, answers.size() - 1)];
+    }
+};
+
+TEST(settings_check, after_a_good_run_the_settings_are_read_until_they_show_or_time_is_up) {
+    host::ipv4_settings before;  // the connection as it was: DHCP with its lease
+    before.result = lookup::found;
+    before.dhcp = true;
+    before.addresses = {{"192.168.0.120", "255.255.255.0"}};
+    host::ipv4_settings activating = before;  // DHCP on, no lease yet
+    activating.addresses.clear();
+    host::ipv4_settings missing;
+    missing.result = lookup::not_found;
+    const network_run ok{true, 0, ""};
+    const network_run failed{true, 1, "接続「LAN」を有効にできませんでした（x）。"};
+    const std::vector<unsigned> fifty_pauses(50, read_back_pause_ms);
+
+    const struct {
+        const char* what;
+        profile_record record;
+        network_run run;
+        std::vector<host::ipv4_settings> answers;
+        std::size_t reads;
+        std::vector<unsigned> pauses;
+    } cases[] = {
+        {"at once", office, ok, {as_asked()}, 1, {}},
+        {"the third read", office, ok, {before, activating, as_asked()}, 3, {100, 100}},
+        {"never: about five seconds", office, ok, {before}, 51, fifty_pauses},
+        {"a failed run is read once", office, failed, {before, as_asked()}, 1, {}},
+        {"a missing connection is read once", office, ok, {missing, as_asked()}, 1, {}},
+        {"DHCP waits for the lease",
+         dhcp_office,
+         ok,
+         {activating, activating, before},
+         3,
+         {100, 100}},
+        {"DHCP without a lease", dhcp_office, ok, {activating}, 51, fifty_pauses},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        changing_settings reader;
+        reader.answers = c.answers;
+        testing::recording_waiter waiter;
+        const auto actual = read_back_settings(c.record, c.run, reader, waiter);
+        EXPECT_EQ(reader.reads, c.reads);
+        EXPECT_EQ(waiter.pauses, c.pauses);
+        EXPECT_EQ(actual.addresses, c.answers[std::min(c.reads, c.answers.size()) - 1].addresses);
+    }
 }
 
 }  // namespace

@@ -495,9 +495,9 @@ std::string main_form::help_text(control_ref c) {
 // by the run's exit status alone where the platform cannot read them back.
 std::optional<std::string> main_form::applied_settings_failure(const profile_record& record,
                                                                const network_run& run) const {
-    if (state_.network_settings != nullptr) {
-        return submit_failure_text(record, run,
-                                   state_.network_settings->read_ipv4(record.connect_name));
+    if (state_.network_settings != nullptr && state_.waiter != nullptr) {
+        return submit_failure_text(
+            record, run, read_back_settings(record, run, *state_.network_settings, *state_.waiter));
     }
     if (run.exit_status == 0) {
         return std::nullopt;

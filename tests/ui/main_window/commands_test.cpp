@@ -7,6 +7,7 @@
 #include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "support/form_fixture.h"
+#include "support/recording_waiter.h"
 #include "support/temp_dir.h"
 
 namespace norvane {
@@ -316,13 +317,20 @@ TEST_F(command_fixture, submit_says_success_only_for_settings_that_took_effect) 
     read_back.answer.addresses = {{"192.168.0.10", "255.255.255.0"}};
     read_back.answer.gateway = "192.168.0.1";
     state.network_settings = std::move(settings);
+    auto waiter = std::make_unique<testing::recording_waiter>();
+    const auto& pauses = waiter->pauses;
+    state.waiter = std::move(waiter);
     view.click(control::submit_bt);
     EXPECT_EQ(read_back.asked, (std::vector<std::string>{"ローカル エリア接続"}));
+    EXPECT_TRUE(pauses.empty());
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "処理終了");
 
+    // Settings that never show are waited for about five seconds, and then reported.
     read_back.answer.gateway = "192.168.0.254";
     view.click(control::submit_bt);
+    EXPECT_EQ(pauses.size(), 50u);
+    EXPECT_EQ(read_back.asked.size(), 52u);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1],
               (testing::shown_message{"ネットワークの設定は反映されませんでした。\r\n"

@@ -222,14 +222,8 @@ void main_form::submit_bt_click() {
     const auto run =
         run_network_script(record, view_.window_handle(), *state_.file_system, shell_, ui_);
     if (run.ran) {
-        if (const auto failure = applied_settings_failure(record, run)) {
-            ui_.message_box(*failure, mb_critical, error_title);
-        } else {
-            ui_.message_box(
-                "ネットワークの設定を変更しました。\r\n"
-                "設定が反映されない場合はWindowsを再起動してください。",
-                mb_information, "処理終了");
-        }
+        const submit_message report = applied_settings_report(record, run);
+        ui_.message_box(report.text, report.style, report.title);
     }
     view_.set_status_text("");
 }
@@ -491,19 +485,15 @@ std::string main_form::help_text(control_ref c) {
 
 // --- helpers ------------------------------------------------------------------------------
 
-// What went wrong with a run that ended, judged by the connection's settings read back, or
-// by the run's exit status alone where the platform cannot read them back.
-std::optional<std::string> main_form::applied_settings_failure(const profile_record& record,
-                                                               const network_run& run) const {
+// What to tell the user after a run that ended, judged by the connection's settings read back,
+// or by the run's exit status alone where the platform cannot read them back.
+submit_message main_form::applied_settings_report(const profile_record& record,
+                                                  const network_run& run) const {
     if (state_.network_settings != nullptr && state_.waiter != nullptr) {
-        return submit_failure_text(
+        return submit_report(
             record, run, read_back_settings(record, run, *state_.network_settings, *state_.waiter));
     }
-    if (run.exit_status == 0) {
-        return std::nullopt;
-    }
-    return "ネットワークの設定は反映されませんでした。\r\n" +
-           (run.reason.empty() ? "終了コード " + std::to_string(run.exit_status) : run.reason);
+    return submit_report(run);
 }
 
 std::string main_form::joined_address(control field) const {

@@ -9,6 +9,7 @@
 #include "common/ui_services.h"
 #include "host/host.h"
 #include "netconfig/network_script.h"
+#include "netconfig/settings_check.h"
 #include "profiles/profile_record.h"
 #include "ui/main_window/main_view.h"
 
@@ -75,8 +76,8 @@ class main_form {
     void report_incomplete(control_ref focus_to, const std::string& message);
     std::string joined_address(control field) const;
     void finish_database_update();
-    std::optional<std::string> applied_settings_failure(const profile_record& record,
-                                                        const network_run& run) const;
+    submit_message applied_settings_report(const profile_record& record,
+                                           const network_run& run) const;
 
     main_view& view_;
     ui_services& ui_;

@@ -7,6 +7,8 @@
 #             (netconfig_e2e_driver static|other)
 #   baseline: nmcli connection modify …; nmcli connection up …; then nmcli -t connection show
 #             until the address shows
+#   routes:   the baseline after one more nmcli call, the routes query Submit makes first (it
+#             keeps the profile's own routes beside the default route it replaces)
 # Prints each run's wall and CPU time (user + system of the process and everything it waited
 # for) and the medians. Usage: run.sh [BUILD_DIR] [ROUNDS]
 set -u
@@ -37,6 +39,9 @@ baseline() {  # baseline ADDRESS
             sleep 0.1
         done
 }
+routes() {  # routes ADDRESS
+    nmcli -g ipv4.routes connection show id "$con" >/dev/null && baseline "$1"
+}
 submit() {  # submit static|other
     "$build/netconfig_e2e_driver" "$1" >/dev/null
 }
@@ -49,17 +54,19 @@ measure() {  # measure NAME COMMAND...: appends "NAME wall cpu" (seconds) to $ou
 }
 rm -f "$out.times"
 for i in $(seq "$rounds"); do
-    # Every run changes the address: Submit .10 or .30, the baseline .20 or .40.
+    # Every run changes the address: Submit .10 or .30, the shell scripts .20, .40 or .50.
     if [ $((i % 2)) -eq 1 ]; then
-        measure submit submit static && measure baseline baseline 192.0.2.20
+        measure submit submit static && measure baseline baseline 192.0.2.20 &&
+            measure routes routes 192.0.2.50
     else
-        measure submit submit other && measure baseline baseline 192.0.2.40
+        measure submit submit other && measure baseline baseline 192.0.2.40 &&
+            measure routes routes 192.0.2.50
     fi || exit 1
 done
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 {
     cat "$out.times"
-    for name in submit baseline; do
+    for name in submit baseline routes; do
         wall=$(awk -v n=$name '$1 == n { print $2 }' "$out.times" | median)
         cpu=$(awk -v n=$name '$1 == n { print $3 }' "$out.times" | median)
         echo "median $name: wall ${wall} s, cpu ${cpu} s"

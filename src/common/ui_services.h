@@ -27,6 +27,7 @@ enum message_answer : int {
 
 inline constexpr const char* error_title = "エラー";
 inline constexpr const char* inquiry_title = "問い合わせ";
+inline constexpr const char* finished_title = "処理終了";
 
 // The title of a failure's message box: エラー(70) for failure number 70.
 inline std::string numbered_error_title(int number) {

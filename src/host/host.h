@@ -172,6 +172,9 @@ struct ipv4_settings {
     std::vector<address> addresses;  // empty while the connection is not in use
     std::string gateway;             // "" when there is none
     std::vector<std::string> dns;    // in the order the system asks them
+    // The connection has no link (cable out, no wireless network, no carrier): the fields are
+    // the configuration the system has stored for it, which takes effect when it connects.
+    bool not_connected = false;
 };
 
 class network_settings {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <utility>
 
 namespace norvane {
 
@@ -79,6 +80,19 @@ bool dns_as_asked(const profile_record& record, const std::vector<std::string>& 
     return true;
 }
 
+submit_message changed_message() {
+    return {
+        "ネットワークの設定を変更しました。\r\n"
+        "設定が反映されない場合はWindowsを再起動してください。",
+        mb_information, finished_title};
+}
+
+submit_message failure(std::string text) {
+    return {std::move(text), mb_critical, error_title};
+}
+
+constexpr const char* not_applied = "ネットワークの設定は反映されませんでした。";
+
 }  // namespace
 
 std::vector<std::string> settings_differences(const profile_record& record,
@@ -126,7 +140,8 @@ bool settings_as_asked(const profile_record& record, const host::ipv4_settings& 
         !settings_differences(record, actual).empty()) {
         return false;
     }
-    return !dhcp_flag_selects_dhcp(record.dhcp_flag) || !actual.addresses.empty();
+    return !dhcp_flag_selects_dhcp(record.dhcp_flag) || actual.not_connected ||
+           !actual.addresses.empty();
 }
 
 host::ipv4_settings read_back_settings(const profile_record& record, const network_run& run,
@@ -134,7 +149,7 @@ host::ipv4_settings read_back_settings(const profile_record& record, const netwo
     const std::uint64_t start = waiter.milliseconds();
     host::ipv4_settings actual = reader.read_ipv4(record.connect_name);
     while (run.exit_status == 0 && actual.result == host::ipv4_settings::lookup::found &&
-           !settings_as_asked(record, actual) &&
+           !actual.not_connected && !settings_as_asked(record, actual) &&
            waiter.milliseconds() - start < read_back_limit_ms) {
         waiter.pause(read_back_pause_ms);
         actual = reader.read_ipv4(record.connect_name);
@@ -142,31 +157,28 @@ host::ipv4_settings read_back_settings(const profile_record& record, const netwo
     return actual;
 }
 
-std::optional<std::string> submit_failure_text(const profile_record& record, const network_run& run,
-                                               const std::optional<host::ipv4_settings>& actual) {
-    constexpr const char* not_applied = "ネットワークの設定は反映されませんでした。";
-    if (!actual) {
-        if (run.exit_status == 0) {
-            return std::nullopt;
-        }
-        return not_applied + std::string("\r\n") +
-               (run.reason.empty() ? "終了コード " + std::to_string(run.exit_status) : run.reason);
-    }
-    switch (actual->result) {
+submit_message submit_report(const profile_record& record, const network_run& run,
+                             const host::ipv4_settings& actual) {
+    switch (actual.result) {
         case host::ipv4_settings::lookup::not_found:
-            return "接続「" + record.connect_name + "」が見つかりません。\r\n" +
-                   "接続名を確認してください。ネットワークの設定は変更されていません。";
+            return failure("接続「" + record.connect_name + "」が見つかりません。\r\n" +
+                           "接続名を確認してください。ネットワークの設定は変更されていません。");
         case host::ipv4_settings::lookup::unknown:
-            return std::string("ネットワークの設定が反映されたか確認できませんでした。") +
-                   (actual->reason.empty() ? "" : "\r\n" + actual->reason) +
-                   (run.reason.empty() || run.reason == actual->reason ? "" : "\r\n" + run.reason);
+            return failure(
+                std::string("ネットワークの設定が反映されたか確認できませんでした。") +
+                (actual.reason.empty() ? "" : "\r\n" + actual.reason) +
+                (run.reason.empty() || run.reason == actual.reason ? "" : "\r\n" + run.reason));
         case host::ipv4_settings::lookup::found:
             break;
     }
-    const auto differences = settings_differences(record, *actual);
+    const auto differences = settings_differences(record, actual);
+    if (actual.not_connected && differences.empty()) {
+        return {"ネットワークの設定を保存しました。\r\n接続がつながると反映されます。",
+                mb_information, finished_title};
+    }
     const bool run_failed = run.exit_status != 0 && !run.reason.empty();
     if (differences.empty() && !run_failed) {
-        return std::nullopt;
+        return changed_message();
     }
     std::string text = not_applied;
     for (const auto& line : differences) {
@@ -175,7 +187,16 @@ std::optional<std::string> submit_failure_text(const profile_record& record, con
     if (!run.reason.empty()) {
         text += "\r\n理由: " + run.reason;
     }
-    return text;
+    return failure(text);
+}
+
+submit_message submit_report(const network_run& run) {
+    if (run.exit_status == 0) {
+        return changed_message();
+    }
+    return failure(
+        std::string(not_applied) + "\r\n" +
+        (run.reason.empty() ? "終了コード " + std::to_string(run.exit_status) : run.reason));
 }
 
 }  // namespace norvane

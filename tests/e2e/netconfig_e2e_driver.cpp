@@ -4,13 +4,14 @@
 // (until they show, as Submit waits for them) and compared. Run by nm_sandbox.sh inside the client
 // network namespace.
 //
-// Usage: netconfig_e2e_driver static|dhcp|missing
+// Usage: netconfig_e2e_driver static|other|dhcp|missing
 //   static   192.0.2.10 / 255.255.255.0, gateway 192.0.2.1, DNS 192.0.2.53, .54, .55
+//   other    the same with the address 192.0.2.30
 //   dhcp     address and DNS from DHCP; a script a failed earlier run left behind (for a
 //            connection that does not exist) is already there and must not run again
 //   missing  the static profile for a connection name that does not exist
-// Prints "success" or "failure: TEXT" (what the user would be told); exit status 0 for
-// success, 3 for a reported failure, 1 when the driver itself failed.
+// Prints the message box Submit would show, as "TITLE (STYLE) TEXT"; exit status 0 for an
+// information box, 3 for an error box, 1 when the driver itself failed.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -42,6 +43,8 @@ int apply(const std::string& mode) {
     norvane::profile_record profile;
     if (mode == "static") {
         profile = static_profile("192.0.2.10");
+    } else if (mode == "other") {
+        profile = static_profile("192.0.2.30");
     } else if (mode == "dhcp") {
         profile = dhcp_profile();
         auto leftover_profile = static_profile("192.0.2.20");
@@ -58,7 +61,7 @@ int apply(const std::string& mode) {
         profile = static_profile("192.0.2.10");
         profile.connect_name = "存在しない接続";
     } else {
-        std::cerr << "usage: netconfig_e2e_driver static|dhcp|missing\n";
+        std::cerr << "usage: netconfig_e2e_driver static|other|dhcp|missing\n";
         return 2;
     }
 
@@ -73,21 +76,17 @@ int apply(const std::string& mode) {
     }
     const auto settings = norvane::host::create_network_settings();
     const auto waiter = norvane::host::create_waiter();
-    const auto failure = norvane::submit_failure_text(
+    const auto report = norvane::submit_report(
         profile, run, norvane::read_back_settings(profile, run, *settings, *waiter));
-    if (failure) {
-        std::cout << "failure: " << *failure << "\n";
-        return 3;
-    }
-    std::cout << "success\n";
-    return 0;
+    std::cout << report.title << " (" << report.style << ") " << report.text << "\n";
+    return report.style == norvane::mb_information ? 0 : 3;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::cerr << "usage: netconfig_e2e_driver static|dhcp|missing\n";
+        std::cerr << "usage: netconfig_e2e_driver static|other|dhcp|missing\n";
         return 2;
     }
     // The script is written to the current directory: make that a fresh one.

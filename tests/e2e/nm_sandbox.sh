@@ -15,7 +15,8 @@
 # configured in the host's network namespace, /etc, /run or /var/lib.
 #
 # Exit status: 0 all checks passed, 1 a check failed, 77 skipped (not root, or
-# NetworkManager, dnsmasq or dbus-daemon not installed).
+# NetworkManager, dnsmasq or dbus-daemon not installed). NORVANE_E2E_INSTEAD: see below (the
+# benchmark, bench/submit/run.sh).
 # shellcheck disable=SC2317  # functions run by trap and by check
 set -u
 
@@ -27,7 +28,7 @@ SRV_IP=192.0.2.1
 CON="ローカル エリア接続"
 LOCK=/run/lock/norvane-e2e.lock
 # Everything this test may start; cleanup kills nothing else.
-OUR_COMMS='^(dbus-daemon|NetworkManager|dnsmasq|nmcli|norvane-cmd|netconfig_e2e_d.*|ip|unshare|sh)$'
+OUR_COMMS='^(dbus-daemon|NetworkManager|dnsmasq|nmcli|norvane-cmd|netconfig_e2e_d.*|ip|unshare|sh|env|setpriv)$'
 
 log() { printf '[nm_sandbox] %s\n' "$*" >&2; }
 
@@ -241,7 +242,8 @@ ip -n "$NS_CLI" link add "$IF_CLI" type veth peer name "$IF_SRV" netns "$NS_SRV"
 ip -n "$NS_SRV" addr add "$SRV_IP/24" dev "$IF_SRV" || die "cannot give $IF_SRV its address"
 ip -n "$NS_SRV" link set "$IF_SRV" up || die "cannot bring $IF_SRV up"
 
-# ---- a private system bus that activates nothing (no <servicedir>)
+# ---- a private system bus that activates nothing (no <servicedir>); any user may connect, and
+# NetworkManager lets only root change anything (auth-polkit=root-only)
 cat >"$W/dbus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
@@ -250,6 +252,7 @@ cat >"$W/dbus.conf" <<CONF
   <listen>unix:path=$BUS</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
+    <allow user="*"/>
     <deny own="*"/>
     <deny send_type="method_call"/>
     <allow send_type="signal"/>
@@ -282,7 +285,7 @@ dhcp=internal
 dns=default
 rc-manager=file
 systemd-resolved=false
-auth-polkit=false
+auth-polkit=root-only
 no-auto-default=*
 hostname-mode=none
 
@@ -327,6 +330,15 @@ nmcli connection add type ethernet ifname "$IF_CLI" con-name "$CON" autoconnect 
     ipv4.method auto ipv6.method disabled >/dev/null || die "cannot add the connection"
 nmcli connection up id "$CON" >/dev/null || die "cannot bring the connection up"
 
+# The benchmark's hook: with NORVANE_E2E_INSTEAD set, that command runs in the client
+# namespace (with the connection up, "$CON" as its argument) instead of the checks below, and
+# its status is the script's.
+if [ -n "${NORVANE_E2E_INSTEAD:-}" ]; then
+    # shellcheck disable=SC2086  # a command and its arguments, split at blanks
+    ip netns exec "$NS_CLI" $NORVANE_E2E_INSTEAD "$CON" 9>&-
+    exit $?
+fi
+
 addresses() {  # address/prefix and whether it is static or a lease (ip's flag "dynamic")
     ip -n "$NS_CLI" -4 -o addr show dev "$IF_CLI" |
         awk '{print $4, (/ dynamic / ? "dynamic" : "static")}'
@@ -343,24 +355,48 @@ show_state() {
     ip -n "$NS_CLI" -4 route show | sed 's/^/[nm_sandbox] route: /' >&2
     log "ipv4.dns: [$(con_dns)]  IP4.DNS: [$(dev_dns)]"
 }
-# run_driver MODE: in the background, so that a signal to this script is handled at once.
-# What the user would be told is left in $W/told; the status is the driver's.
+# run_driver MODE [PREFIX...]: in the background, so that a signal to this script is handled at
+# once; PREFIX is a command the driver runs under (env, setpriv). The box the user would see
+# is left in $W/told; the status is the driver's.
 run_driver() {
-    local status
-    log "driver: $1"
-    ip netns exec "$NS_CLI" "$DRIVER" "$1" 9>&- >"$W/told" &
+    local mode=$1 status
+    shift
+    log "driver: $mode $*"
+    ip netns exec "$NS_CLI" "$@" "$DRIVER" "$mode" 9>&- >"$W/told" &
     echo $! >"$W/driver.pid"
     wait $!
     status=$?
     rm -f "$W/driver.pid"
-    log "told: $(tr '\r\n' '  ' <"$W/told")"
+    log "told: $(told_line)"
     return "$status"
 }
-told() { grep -q "$1" "$W/told"; }
+# The box as one line: CR LF between its lines becomes one blank.
+told_line() { tr -d '\r' <"$W/told" | tr '\n' ' '; }
+told() { told_line | grep -q "$1"; }
+device_state() { nmcli -g GENERAL.STATE device show "$IF_CLI" 2>/dev/null; }
+
+# An nmcli that writes down its arguments, one call a line, before it runs the real one.
+mkdir -p "$W/bin"
+cat >"$W/bin/nmcli" <<SH
+#!/bin/sh
+printf '%s\n' "\$*" >>"$W/nmcli.calls"
+exec $(command -v nmcli) "\$@"
+SH
+chmod 755 "$W/bin/nmcli"
+rm -f "$W/nmcli.calls"
+read_backs() { grep -c -- '^--terse --fields .* connection show id ' "$W/nmcli.calls"; }
+changes() { grep -vc -- '^--terse --fields .* connection show id ' "$W/nmcli.calls"; }
 
 # ================= a static profile with three DNS servers =================
-run_driver static || fail_check "the static profile was applied and said so"
+run_driver static env PATH="$W/bin:$PATH" || fail_check "the static profile was applied"
 show_state
+check "success was said" told "処理終了 (64) ネットワークの設定を変更しました。"
+log "nmcli calls: $(tr '\n' ';' <"$W/nmcli.calls")"
+check "the change took 3 nmcli calls: the routes, one modify, one up" is "$(changes)" 3
+check "the routes, then one modify with every setting, then one up" \
+    grep -Fxq "connection modify id $CON ipv4.method manual ipv4.addresses 192.0.2.10/24 ipv4.gateway  ipv4.routes 0.0.0.0/0 192.0.2.1 1 ipv4.dns 192.0.2.53,192.0.2.54,192.0.2.55 ipv4.ignore-auto-dns yes" "$W/nmcli.calls"
+check "the read-back took at least one call (1 when the address shows at once)" \
+    test "$(read_backs)" -ge 1
 check "exactly one address, 192.0.2.10/24" is "$(addresses)" "192.0.2.10/24 static"
 check "one default route, via 192.0.2.1 with metric 1" \
     one_line "$(default_routes)" "^default via 192\.0\.2\.1 dev $IF_CLI proto static metric 1 *$"
@@ -374,12 +410,14 @@ check "device DNS 192.0.2.53, .54, .55 in order" \
 # ================= a connection name that does not exist =================
 run_driver missing
 check "a missing connection is reported as a failure" is "$?" 3
+check "an error box" told "^エラー (16) "
 check "the failure names the connection" told "接続「存在しない接続」が見つかりません。"
 check "the static settings stay" is "$(addresses)" "192.0.2.10/24 static"
 
 # ================= a DHCP profile (a failed earlier run's script is there) =============
-run_driver dhcp || fail_check "the DHCP profile was applied and said so; the old script did not run"
+run_driver dhcp || fail_check "the DHCP profile was applied; the old script did not run"
 show_state
+check "success was said" told "処理終了 (64) ネットワークの設定を変更しました。"
 leased=$(addresses)
 check "exactly one address, leased from the pool" \
     one_line "$leased" '^192\.0\.2\.(1[0-4][0-9]|150)/24 dynamic$'
@@ -389,11 +427,44 @@ check "one default route, from DHCP via 192.0.2.1" \
 check "connection DNS list empty" is "$(con_dns)" ""
 check "device DNS from DHCP" is "$(dev_dns)" "192.0.2.1 192.0.2.2"
 
+# ================= no carrier: the settings are saved, and said so =================
+ip -n "$NS_SRV" link set "$IF_SRV" down || die "cannot take $IF_SRV down"
+# NetworkManager waits a few seconds after the carrier is lost before it gives the device up.
+wait_for 20 sh -c "nmcli -g GENERAL.STATE device show $IF_CLI | grep -q '^20 '" ||
+    fail_check "the device became unavailable without carrier (state: $(device_state))"
+run_driver static
+check "a profile saved on a device without carrier is no error" is "$?" 0
+check "the user is told it is saved and takes effect when connected" told \
+    "処理終了 (64) ネットワークの設定を保存しました。 接続がつながると反映されます。"
+check "the connection profile holds the static settings" \
+    is "$(nmcli -g ipv4.method,ipv4.addresses connection show id "$CON" | tr '\n' ' ')" \
+    "manual 192.0.2.10/24 "
+log "addresses without carrier: $(addresses | tr '\n' ' ')"
+ip -n "$NS_SRV" link set "$IF_SRV" up || die "cannot bring $IF_SRV up"
+
+# ================= a Japanese desktop: the reasons are the program's own words =============
+if locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+    run_driver missing env LANG=ja_JP.UTF-8 LANGUAGE=ja
+    check "ja: a missing connection is an error" is "$?" 3
+    check "ja: our words for a missing connection" told "接続「存在しない接続」が見つかりません。"
+    check "ja: nmcli's own words do not stand in for ours" sh -c "! grep -q 'エラー:' '$W/told'"
+
+    run_driver other setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env LANG=ja_JP.UTF-8 LANGUAGE=ja HOME=/nonexistent
+    check "ja, no permission: an error" is "$?" 3
+    check "ja, no permission: our words for it" told \
+        "理由: 接続「$CON」を変更する権限がありません"
+    check "ja, no permission: the profile is unchanged" \
+        is "$(nmcli -g ipv4.addresses connection show id "$CON")" "192.0.2.10/24"
+else
+    log "SKIP: the ja_JP.UTF-8 locale is not generated: the Japanese desktop's checks did not run"
+fi
+
 # ================= the device gone =================
 ip -n "$NS_CLI" link del "$IF_CLI" || die "cannot remove $IF_CLI"
 run_driver static
 check "a static profile without its device is reported as a failure" is "$?" 3
-check "no success is claimed" sh -c "! grep -q success '$W/told'"
+check "no success is claimed" sh -c "! grep -q '処理終了' '$W/told'"
 
 if [ "$FAILS" -ne 0 ]; then
     log "$FAILS check(s) failed; NetworkManager's warnings:"

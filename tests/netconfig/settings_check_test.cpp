@@ -11,6 +11,8 @@
 namespace norvane {
 namespace {
 
+constexpr auto ended = network_run::status::finished;
+
 using lookup = host::ipv4_settings::lookup;
 
 const profile_record office{
@@ -73,6 +75,35 @@ TEST(settings_check, every_kind_of_difference_gives_its_line) {
              s.dns = {"9.9.9.9", "192.168.0.2"};
          },
          {}},
+        {"only DNS 2 set, and missing",
+         [](auto& s, auto& r) {
+             r.dns1.clear();
+             s.dns = {"9.9.9.9", "192.168.0.1"};
+         },
+         {"DNSサーバー: 192.168.0.2 → 実際 9.9.9.9, 192.168.0.1"}},
+        {"only DNS 3 set, behind the others",
+         [](auto& s, auto& r) {
+             r.dns1.clear();
+             r.dns2.clear();
+             r.dns3 = "192.168.0.3";
+             s.dns = {"9.9.9.9", "192.168.0.3"};
+         },
+         {}},
+        {"only DNS 3 set, and missing",
+         [](auto& s, auto& r) {
+             r.dns1.clear();
+             r.dns2.clear();
+             r.dns3 = "192.168.0.3";
+             s.dns = {"9.9.9.9"};
+         },
+         {"DNSサーバー: 192.168.0.3 → 実際 9.9.9.9"}},
+        {"DNS 2 and 3 added in the wrong order",
+         [](auto& s, auto& r) {
+             r.dns1.clear();
+             r.dns3 = "192.168.0.3";
+             s.dns = {"9.9.9.9", "192.168.0.3", "192.168.0.2"};
+         },
+         {"DNSサーバー: 192.168.0.2, 192.168.0.3 → 実際 9.9.9.9, 192.168.0.3, 192.168.0.2"}},
         {"still DHCP",
          [](auto& s, auto&) {
              s.dhcp = true;
@@ -99,41 +130,72 @@ TEST(settings_check, every_kind_of_difference_gives_its_line) {
 }
 
 TEST(settings_check, success_needs_the_settings_as_asked_and_no_reported_failure) {
-    constexpr auto ended = network_run::status::finished;
     const network_run ok{ended, 0, ""};
-    EXPECT_EQ(submit_failure_text(office, ok, as_asked()), std::nullopt);
+    const submit_message changed{
+        "ネットワークの設定を変更しました。\r\n"
+        "設定が反映されない場合はWindowsを再起動してください。",
+        64, "処理終了"};
+    EXPECT_EQ(submit_report(office, ok, as_asked()), changed);
     // A status the platform gives no reason for (netsh's last line) does not decide alone.
-    EXPECT_EQ(submit_failure_text(office, {ended, 1, ""}, as_asked()), std::nullopt);
+    EXPECT_EQ(submit_report(office, {ended, 1, ""}, as_asked()), changed);
 
     auto moved = as_asked();
     moved.addresses[0].ip = "192.168.0.5";
-    EXPECT_EQ(submit_failure_text(office, ok, moved),
-              "ネットワークの設定は反映されませんでした。\r\n"
-              "IPアドレス: 192.168.0.10 → 実際 192.168.0.5");
-    EXPECT_EQ(submit_failure_text(office, {ended, 1, "接続「LAN」を有効にできませんでした（x）。"},
-                                  as_asked()),
-              "ネットワークの設定は反映されませんでした。\r\n"
-              "理由: 接続「LAN」を有効にできませんでした（x）。");
+    EXPECT_EQ(submit_report(office, ok, moved),
+              (submit_message{"ネットワークの設定は反映されませんでした。\r\n"
+                              "IPアドレス: 192.168.0.10 → 実際 192.168.0.5",
+                              16, "エラー"}));
+    EXPECT_EQ(
+        submit_report(office, {ended, 1, "接続「LAN」を有効にできませんでした（x）。"}, as_asked())
+            .text,
+        "ネットワークの設定は反映されませんでした。\r\n"
+        "理由: 接続「LAN」を有効にできませんでした（x）。");
 
     host::ipv4_settings missing;
     missing.result = lookup::not_found;
     const auto text =
-        submit_failure_text(office, {ended, 1, "接続「LAN」が見つかりません。"}, missing);
-    ASSERT_TRUE(text.has_value());
-    EXPECT_TRUE(text->starts_with("接続「LAN」が見つかりません。")) << *text;
-    EXPECT_EQ(text->find("再起動"), std::string::npos);
+        submit_report(office, {ended, 1, "接続「LAN」が見つかりません。"}, missing).text;
+    EXPECT_TRUE(text.starts_with("接続「LAN」が見つかりません。")) << text;
+    EXPECT_EQ(text.find("再起動"), std::string::npos);
 
     host::ipv4_settings unreadable;
     unreadable.reason = "NetworkManager is not running.";
-    EXPECT_NE(submit_failure_text(office, ok, unreadable)->find("NetworkManager is not running."),
+    EXPECT_NE(submit_report(office, ok, unreadable).text.find("NetworkManager is not running."),
               std::string::npos);
 
-    // Where the platform cannot read the settings back, the exit status alone decides.
-    EXPECT_EQ(submit_failure_text(office, ok, std::nullopt), std::nullopt);
-    EXPECT_EQ(submit_failure_text(office, {ended, 2, ""}, std::nullopt),
-              "ネットワークの設定は反映されませんでした。\r\n終了コード 2");
-    EXPECT_EQ(submit_failure_text(office, {ended, 1, "理由"}, std::nullopt),
-              "ネットワークの設定は反映されませんでした。\r\n理由");
+    // Without a way to read back, the run's status decides.
+    EXPECT_EQ(submit_report(ok), changed);
+    EXPECT_EQ(submit_report({ended, 2, ""}),
+              (submit_message{"ネットワークの設定は反映されませんでした。\r\n終了コード 2", 16,
+                              "エラー"}));
+}
+
+// A connection without a link: its stored configuration as asked is saved, not applied, and
+// says so even when bringing the connection up failed; anything else stored is an error.
+TEST(settings_check, a_connection_without_a_link_is_judged_by_its_stored_configuration) {
+    const submit_message saved{
+        "ネットワークの設定を保存しました。\r\n接続がつながると反映されます。", 64, "処理終了"};
+    const network_run ok{ended, 0, ""};
+    const network_run not_up{ended, 1, "接続「LAN」を有効にできませんでした（no carrier）。"};
+    auto stored = as_asked();
+    stored.not_connected = true;
+    EXPECT_EQ(submit_report(office, ok, stored), saved);
+    EXPECT_EQ(submit_report(office, not_up, stored), saved);
+
+    auto stored_dhcp = stored;
+    stored_dhcp.dhcp = true;
+    stored_dhcp.addresses.clear();
+    EXPECT_EQ(submit_report(dhcp_office, not_up, stored_dhcp), saved);
+    EXPECT_TRUE(settings_as_asked(dhcp_office, stored_dhcp));  // no lease to wait for
+
+    auto stored_other = stored;
+    stored_other.gateway = "192.168.0.254";
+    const auto refused = submit_report(office, not_up, stored_other);
+    EXPECT_EQ(refused.style, 16);
+    EXPECT_EQ(refused.text,
+              "ネットワークの設定は反映されませんでした。\r\n"
+              "デフォルトゲートウェイ: 192.168.0.1 → 実際 192.168.0.254\r\n"
+              "理由: 接続「LAN」を有効にできませんでした（no carrier）。");
 }
 
 // A connection whose settings show one after another as the reads go on; the last stays.
@@ -154,8 +216,10 @@ TEST(settings_check, after_a_good_run_the_settings_are_read_until_they_show_or_t
     activating.addresses.clear();
     host::ipv4_settings missing;
     missing.result = lookup::not_found;
-    const network_run ok{true, 0, ""};
-    const network_run failed{true, 1, "接続「LAN」を有効にできませんでした（x）。"};
+    host::ipv4_settings unplugged = before;  // stored: DHCP
+    unplugged.not_connected = true;
+    const network_run ok{ended, 0, ""};
+    const network_run failed{ended, 1, "接続「LAN」を有効にできませんでした（x）。"};
     const std::vector<unsigned> fifty_pauses(50, read_back_pause_ms);
 
     const struct {
@@ -171,6 +235,7 @@ TEST(settings_check, after_a_good_run_the_settings_are_read_until_they_show_or_t
         {"never: about five seconds", office, ok, {before}, 51, fifty_pauses},
         {"a failed run is read once", office, failed, {before, as_asked()}, 1, {}},
         {"a missing connection is read once", office, ok, {missing, as_asked()}, 1, {}},
+        {"no link: what is stored will not change", office, ok, {unplugged, as_asked()}, 1, {}},
         {"DHCP waits for the lease",
          dhcp_office,
          ok,

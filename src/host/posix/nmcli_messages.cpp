@@ -4,31 +4,36 @@ namespace norvane::host {
 
 std::string nmcli_failure_reason(const std::string& connection, int exit_status,
                                  const std::string& errors) {
-    const auto says = [&errors](const char* words) {
-        return errors.find(words) != std::string::npos;
-    };
-    if (says("unknown connection") || says("no such connection")) {
-        return "接続「" + connection + "」が見つかりません。";
-    }
-    if (says("Insufficient privileges") || says("Not authorized") || says("not authorized")) {
-        return "接続「" + connection + "」を変更する権限がありません。";
-    }
-    if (says("NetworkManager is not running") || says("Could not create NMClient")) {
-        return "NetworkManager が動作していません。";
-    }
     // nmcli's first line, without its "Error: ".
-    std::string line = errors.substr(0, errors.find('\n'));
-    if (line.starts_with("Error: ")) {
-        line.erase(0, 7);
+    std::string words = errors.substr(0, errors.find('\n'));
+    if (words.starts_with("Error: ")) {
+        words.erase(0, 7);
     }
-    if (const auto at = line.find("activation failed: "); at != std::string::npos) {
-        return "接続「" + connection + "」を有効にできませんでした（" + line.substr(at + 19) +
-               "）。";
+    const std::string in_parentheses = words.empty() ? "" : "（" + words + "）";
+    const std::string named = "接続「" + connection + "」";
+    switch (exit_status) {
+        case nmcli_not_found:
+            return named + "が見つかりません。";
+        case nmcli_not_running:
+            return "NetworkManager が動作していません。";
+        case nmcli_activation_failed:
+            return named + "を有効にできませんでした" + in_parentheses + "。";
+        case nmcli_timeout:
+            return named + "の処理が時間内に終わりませんでした" + in_parentheses + "。";
+        default:
+            break;
     }
-    if (line.empty()) {
-        return "nmcli が終了コード " + std::to_string(exit_status) + " で終了しました。";
+    const auto says = [&errors](const char* text) {
+        return errors.find(text) != std::string::npos;
+    };
+    if (says("Insufficient privileges") || says("Not authorized") || says("not authorized")) {
+        return named + "を変更する権限がありません" + in_parentheses + "。";
     }
-    return line;
+    if (says("Could not create NMClient")) {
+        return "NetworkManager に接続できません" + in_parentheses + "。";
+    }
+    return "nmcli が終了コード " + std::to_string(exit_status) + " で終了しました" +
+           in_parentheses + "。";
 }
 
 }  // namespace norvane::host

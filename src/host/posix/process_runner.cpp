@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "host/posix/spawn.h"
 
@@ -45,7 +46,7 @@ class pipe_pair {
 
 class process_runner : public command_runner {
   public:
-    explicit process_runner(runner_options options) : options_(options) {}
+    explicit process_runner(runner_options options) : options_(std::move(options)) {}
 
     process_result run(const std::vector<std::string>& arguments) override {
         process_result result;
@@ -59,6 +60,7 @@ class process_runner : public command_runner {
         spawn_options options;
         options.search_path = options_.search_path;
         options.new_session = options_.new_session;
+        options.environment = options_.environment;
         options.output = out.write_end();
         options.errors = err.write_end();
         const int spawn_error = spawn_program(arguments, options, pid);
@@ -122,7 +124,7 @@ class process_runner : public command_runner {
 }  // namespace
 
 std::unique_ptr<command_runner> create_process_runner(runner_options options) {
-    return std::make_unique<process_runner>(options);
+    return std::make_unique<process_runner>(std::move(options));
 }
 
 }  // namespace norvane::host

@@ -29,6 +29,8 @@ class command_runner {
 struct runner_options {
     bool search_path = true;   // arguments[0] is looked up in PATH
     bool new_session = false;  // in a session of its own, without a controlling terminal
+    // "NAME=VALUE" settings that replace or join the caller's environment for the program.
+    std::vector<std::string> environment;
 };
 
 std::unique_ptr<command_runner> create_process_runner(runner_options options = {});

@@ -70,7 +70,8 @@ class posix_shell : public shell {
     posix_shell(std::string interpreter, std::string opener)
         : interpreter_(std::move(interpreter)),
           opener_(std::move(opener)),
-          runner_(create_process_runner({.search_path = false, .new_session = true})) {}
+          runner_(create_process_runner(
+              {.search_path = false, .new_session = true, .environment = {}})) {}
 
     // The owner window has no part on this host: the interpreter shows no window. What it
     // writes is passed on to the program's own output; the last line it writes to stderr is

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <spawn.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 extern char** environ;
 
@@ -21,6 +23,24 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
     }
     argv.push_back(nullptr);
 
+    // The caller's environment without the variables the options set, then those.
+    std::vector<char*> envp;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view setting(*entry);
+        const bool replaced = std::any_of(
+            options.environment.begin(), options.environment.end(), [&](const std::string& own) {
+                const std::size_t equals = own.find('=');
+                return setting.substr(0, setting.find('=')) == own.substr(0, equals);
+            });
+        if (!replaced) {
+            envp.push_back(*entry);
+        }
+    }
+    for (const std::string& own : options.environment) {
+        envp.push_back(const_cast<char*>(own.c_str()));
+    }
+    envp.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -36,9 +56,10 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     }
 
-    const int error = options.search_path
-                          ? posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ)
-                          : posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    const int error =
+        options.search_path
+            ? posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data())
+            : posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return error;

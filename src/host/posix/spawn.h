@@ -15,9 +15,12 @@ struct spawn_options {
     bool new_session = false;  // a session of its own, without a controlling terminal
     int output = -1;           // the descriptor that becomes its stdout; -1 for the caller's
     int errors = -1;           // the same for its stderr
+    // "NAME=VALUE" settings that replace or join the caller's environment.
+    std::vector<std::string> environment;
 };
 
-// Starts arguments[0] with the arguments and the caller's environment, stdin from /dev/null.
+// Starts arguments[0] with the arguments and the caller's environment (with the options'
+// settings), stdin from /dev/null.
 // 0 with pid set when it started; otherwise the error number.
 int spawn_program(const std::vector<std::string>& arguments, const spawn_options& options,
                   pid_t& pid);

@@ -1,16 +1,20 @@
 // Reading a connection's IPv4 settings back on Windows. The connection's name (as the user
 // sees it in Network Connections and as netsh takes it) is kept in the registry under the
 // network class key, per adapter; the adapter's addresses, gateway and DHCP state come from
-// GetAdaptersInfo, its DNS servers from GetPerAdapterInfo (both on Windows 2000 and later).
+// GetAdaptersInfo, its DNS servers from GetPerAdapterInfo, its link from GetIfEntry (all on
+// Windows 2000 and later). An adapter without a link lists 0.0.0.0: what netsh stored for it
+// is in the TCP/IP service's registry key of the adapter.
+#include "host/win32/network_settings_win32.h"
+
 #include <windows.h>
 // clang-format off
 #include <iphlpapi.h>
 // clang-format on
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "host/adapter_settings.h"
 #include "host/platform.h"
 #include "host/win32/wide_text.h"
 
@@ -19,6 +23,8 @@ namespace {
 
 constexpr const wchar_t* network_class_key =
     L"SYSTEM\\CurrentControlSet\\Control\\Network\\{4D36E972-E325-11CE-BFC1-08002BE10318}";
+constexpr const wchar_t* tcpip_interfaces_key =
+    L"SYSTEM\\CurrentControlSet\\Services\\Tcpip\\Parameters\\Interfaces";
 
 class registry_key {
   public:
@@ -71,11 +77,68 @@ class registry_key {
         return std::wstring(buffer.data());
     }
 
+    // The texts of a list value (REG_MULTI_SZ); nothing when there is none.
+    std::vector<std::wstring> texts(const wchar_t* value) const {
+        std::vector<std::wstring> items;
+        DWORD type = 0;
+        DWORD size = 0;
+        if (key_ == nullptr ||
+            RegQueryValueExW(key_, value, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+            type != REG_MULTI_SZ || size == 0) {
+            return items;
+        }
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+        if (RegQueryValueExW(key_, value, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                             &size) != ERROR_SUCCESS) {
+            return items;
+        }
+        for (const wchar_t* item = buffer.data(); *item != L'\0'; item += wcslen(item) + 1) {
+            items.emplace_back(item);
+        }
+        return items;
+    }
+
+    // A number value (REG_DWORD), or fallback when there is none.
+    DWORD number(const wchar_t* value, DWORD fallback) const {
+        DWORD type = 0;
+        DWORD data = 0;
+        DWORD size = sizeof data;
+        if (key_ == nullptr ||
+            RegQueryValueExW(key_, value, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+                ERROR_SUCCESS ||
+            type != REG_DWORD) {
+            return fallback;
+        }
+        return data;
+    }
+
   private:
     HKEY key_ = nullptr;
 };
 
-std::vector<connection_name> connection_names() {
+std::vector<std::string> narrowed(const std::vector<std::wstring>& texts) {
+    std::vector<std::string> items;
+    for (const auto& text : texts) {
+        items.push_back(win32::narrow(text));
+    }
+    return items;
+}
+
+// True while the interface has a link: Windows reports an adapter whose cable is out, or
+// that has joined no wireless network, as not operational.
+bool has_link(DWORD index) {
+    MIB_IFROW row{};
+    row.dwIndex = index;
+    if (GetIfEntry(&row) != NO_ERROR) {
+        return true;  // not known: read as it is listed
+    }
+    return row.dwOperStatus == MIB_IF_OPER_STATUS_CONNECTED ||
+           row.dwOperStatus == MIB_IF_OPER_STATUS_OPERATIONAL;
+}
+
+}  // namespace
+
+std::vector<connection_name> registry_connection_names() {
     std::vector<connection_name> names;
     const registry_key network(HKEY_LOCAL_MACHINE, network_class_key);
     for (const std::wstring& adapter : network.subkeys()) {
@@ -87,6 +150,23 @@ std::vector<connection_name> connection_names() {
     }
     return names;
 }
+
+std::optional<stored_configuration> registry_stored_configuration(const std::string& adapter_id) {
+    const registry_key interfaces(HKEY_LOCAL_MACHINE, tcpip_interfaces_key);
+    const registry_key adapter(interfaces.get(), win32::widen(adapter_id));
+    if (interfaces.get() == nullptr || adapter.get() == nullptr) {
+        return std::nullopt;
+    }
+    stored_configuration stored;
+    stored.dhcp = adapter.number(L"EnableDHCP", 0) != 0;
+    stored.ips = narrowed(adapter.texts(L"IPAddress"));
+    stored.masks = narrowed(adapter.texts(L"SubnetMask"));
+    stored.gateways = narrowed(adapter.texts(L"DefaultGateway"));
+    stored.name_servers = win32::narrow(adapter.text(L"NameServer"));
+    return stored;
+}
+
+namespace {
 
 std::vector<std::string> address_strings(const IP_ADDR_STRING* entry) {
     std::vector<std::string> texts;
@@ -110,7 +190,7 @@ std::vector<std::string> dns_servers(DWORD index) {
 }
 
 // The adapters, or false with the reason when they cannot be listed.
-bool list_adapters(std::vector<adapter_record>& adapters, std::string& reason) {
+bool list_system_adapters(std::vector<adapter_record>& adapters, std::string& reason) {
     ULONG size = 0;
     DWORD result = GetAdaptersInfo(nullptr, &size);
     if (result == ERROR_NO_DATA) {
@@ -137,27 +217,56 @@ bool list_adapters(std::vector<adapter_record>& adapters, std::string& reason) {
         }
         adapter.gateways = address_strings(&info->GatewayList);
         adapter.dns = dns_servers(info->Index);
+        adapter.connected = has_link(info->Index);
         adapters.push_back(std::move(adapter));
     }
     return true;
 }
 
+class system_source : public windows_network_source {
+  public:
+    bool list_adapters(std::vector<adapter_record>& adapters, std::string& reason) override {
+        return list_system_adapters(adapters, reason);
+    }
+    std::vector<connection_name> connection_names() override { return registry_connection_names(); }
+    std::optional<stored_configuration> stored(const std::string& adapter_id) override {
+        return registry_stored_configuration(adapter_id);
+    }
+};
+
 class win32_network_settings : public network_settings {
   public:
+    explicit win32_network_settings(std::unique_ptr<windows_network_source> source)
+        : source_(std::move(source)) {}
+
     ipv4_settings read_ipv4(const std::string& connection) override {
         std::vector<adapter_record> adapters;
         ipv4_settings settings;
-        if (!list_adapters(adapters, settings.reason)) {
+        if (!source_->list_adapters(adapters, settings.reason)) {
             return settings;
         }
-        return settings_for_connection(connection, connection_names(), adapters);
+        return settings_for_connection(
+            connection, source_->connection_names(), adapters,
+            [this](const std::string& id) { return source_->stored(id); });
     }
+
+  private:
+    std::unique_ptr<windows_network_source> source_;
 };
 
 }  // namespace
 
+std::unique_ptr<windows_network_source> create_system_network_source() {
+    return std::make_unique<system_source>();
+}
+
+std::unique_ptr<network_settings> create_network_settings(
+    std::unique_ptr<windows_network_source> source) {
+    return std::make_unique<win32_network_settings>(std::move(source));
+}
+
 std::unique_ptr<network_settings> create_network_settings() {
-    return std::make_unique<win32_network_settings>();
+    return create_network_settings(create_system_network_source());
 }
 
 }  // namespace norvane::host

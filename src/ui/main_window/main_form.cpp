@@ -82,14 +82,16 @@ void show_run_failure(ui_services& ui, const network_run& run) {
     }
 }
 
-// The connection's settings once they show what was asked (or the wait is over), where the
-// platform can read them back.
-std::optional<host::ipv4_settings> read_back(program_state& state, const profile_record& record,
-                                             const network_run& run) {
+// What to tell the user after a run that ended, judged by the connection's settings read back
+// once they show (or the wait is over), or by the run's exit status alone where the platform
+// cannot read them back.
+submit_message applied_settings_report(program_state& state, const profile_record& record,
+                                       const network_run& run) {
     if (state.network_settings == nullptr || state.waiter == nullptr) {
-        return std::nullopt;
+        return submit_report(run);
     }
-    return read_back_settings(record, run, *state.network_settings, *state.waiter);
+    return submit_report(record, run,
+                         read_back_settings(record, run, *state.network_settings, *state.waiter));
 }
 
 }  // namespace
@@ -254,14 +256,9 @@ void main_form::submit_bt_click() {
     const auto run = run_network_script(record, view_.window_handle(), *state_.file_system, shell_);
     if (run.result != network_run::status::finished) {
         show_run_failure(ui_, run);
-    } else if (const auto failure =
-                   submit_failure_text(record, run, read_back(state_, record, run))) {
-        ui_.message_box(*failure, mb_critical, error_title);
     } else {
-        ui_.message_box(
-            "ネットワークの設定を変更しました。\r\n"
-            "設定が反映されない場合はWindowsを再起動してください。",
-            mb_information, "処理終了");
+        const submit_message report = applied_settings_report(state_, record, run);
+        ui_.message_box(report.text, report.style, report.title);
     }
     view_.set_status_text("");
 }

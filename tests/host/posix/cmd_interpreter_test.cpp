@@ -2,6 +2,9 @@
 // a recording nmcli.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -11,7 +14,7 @@
 #include "host/posix/cmd/cmd_line.h"
 #include "host/posix/cmd/interpreter.h"
 #include "host/posix/cmd/netsh_command.h"
-#include "host/posix/cmd/nmcli_calls.h"
+#include "host/posix/nmcli_messages.h"
 
 namespace norvane::cmd {
 namespace {
@@ -89,19 +92,43 @@ TEST(netsh, malformed_commands_are_refused_with_a_message) {
     }
 }
 
+TEST(netsh, the_gateway_metric_takes_up_to_four_digits) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> rows = {
+        {"9999", "9999"},
+        {"1", "1"},
+        {"10000", std::nullopt},
+        {"12a", std::nullopt},
+        {"", std::nullopt}};
+    for (const auto& [metric, kept] : rows) {
+        bool has_operator = false;
+        const std::string line =
+            "interface ip set address x static 192.0.2.10 255.255.255.0 "
+            "192.0.2.1 gwmetric=" +
+            metric;
+        const netsh_parse_result parsed = parse_netsh(split_words(line, has_operator));
+        if (kept) {
+            ASSERT_TRUE(parsed.command) << line << ": " << parsed.error;
+            EXPECT_EQ(parsed.command->metric, *kept);
+        } else {
+            EXPECT_FALSE(parsed.command) << line;
+            EXPECT_EQ(parsed.error, "'" + metric + "' は有効なメトリックではありません。");
+        }
+    }
+}
+
 // An nmcli that records its calls: the routes query prints routes, and a call with one of the
-// arguments in failures fails with its message on stderr.
+// arguments in failures fails with that exit status and message on stderr.
 struct recording_nmcli : command_runner {
     process_result run(const argument_list& arguments) override {
         calls.push_back(arguments);
         process_result result{true, 0, 0, "", ""};
-        if (arguments == routes_query_call(arguments.back())) {
+        if (arguments.size() == 7 && arguments[1] == "-g" && arguments[2] == "ipv4.routes") {
             result.output = routes + "\n";
         }
         for (const std::string& argument : arguments) {
-            if (failures.count(argument) != 0) {
-                result.exit_status = 10;
-                result.errors = failures[argument];
+            if (const auto failure = failures.find(argument); failure != failures.end()) {
+                result.exit_status = failure->second.first;
+                result.errors = failure->second.second;
             }
         }
         return result;
@@ -113,24 +140,15 @@ struct recording_nmcli : command_runner {
     }
 
     std::string routes = "0.0.0.0/0 192.0.2.99 1, 10.9.0.0/16 192.0.2.3 50 table=100";
-    std::map<std::string, std::string> failures;
+    std::map<std::string, std::pair<int, std::string>> failures;  // exit status, stderr
     std::vector<argument_list> calls;
     std::ostringstream out, err;
 };
 
-argument_list modify(const std::string& connection, const argument_list& settings) {
-    argument_list call = {"nmcli", "connection", "modify", "id", connection};
-    call.insert(call.end(), settings.begin(), settings.end());
-    return call;
-}
-
-// Each script's calls, with the user's own route kept beside the default route.
-TEST(interpreter, scripts_save_each_command_and_bring_each_connection_up_once_at_the_end) {
-    const std::string soft = "表 ソ";  // its code page 932 bytes hold 0x5C trail bytes
-    const std::string kept = "10.9.0.0/16 192.0.2.3 50 table=100";
-    const argument_list static_address = {
-        "ipv4.method",  "manual", "ipv4.addresses", "192.0.2.10/24",
-        "ipv4.gateway", "",       "ipv4.routes",    kept + ", 0.0.0.0/0 192.0.2.1 1"};
+// Each script's calls: the routes read once, one modify with all the script's properties for
+// each connection, then each connection brought up once; the user's own route is kept beside
+// the default route.
+TEST(interpreter, a_script_becomes_one_modify_and_one_up_for_each_connection) {
     const std::vector<std::pair<std::string, std::vector<argument_list>>> rows = {
         {"@echo off\r\n"
          "netsh interface ip set address \"表 ソ\" static 192.0.2.10 255.255.255.0 192.0.2.1 "
@@ -138,32 +156,52 @@ TEST(interpreter, scripts_save_each_command_and_bring_each_connection_up_once_at
          "netsh interface ip set dns \"表 ソ\" static 192.0.2.53\r\n"
          "netsh interface ip add dns \"表 ソ\" 192.0.2.54\r\n"
          "netsh interface ip add dns \"表 ソ\" 192.0.2.55\r\n",
-         {routes_query_call(soft), modify(soft, static_address),
-          modify(soft, {"ipv4.dns", "192.0.2.53", "ipv4.ignore-auto-dns", "yes"}),
-          modify(soft, {"+ipv4.dns", "192.0.2.54", "ipv4.ignore-auto-dns", "yes"}),
-          modify(soft, {"+ipv4.dns", "192.0.2.55", "ipv4.ignore-auto-dns", "yes"}), up_call(soft)}},
+         {{"nmcli", "-g", "ipv4.routes", "connection", "show", "id", "表 ソ"},
+          {"nmcli", "connection", "modify", "id", "表 ソ", "ipv4.method", "manual",
+           "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway", "", "ipv4.routes",
+           "10.9.0.0/16 192.0.2.3 50 table=100, 0.0.0.0/0 192.0.2.1 1", "ipv4.dns",
+           "192.0.2.53,192.0.2.54,192.0.2.55", "ipv4.ignore-auto-dns", "yes"},
+          {"nmcli", "connection", "up", "id", "表 ソ"}}},
         // A static block left from an earlier run before the DHCP block: the last one counts.
         {"@echo off\r\n"
          "netsh interface ip set address x static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n"
          "@echo off\n"
          "netsh interface ip set address x dhcp\n"
          "netsh interface ip set dns x dhcp\n",
-         {routes_query_call("x"), modify("x", static_address), routes_query_call("x"),
-          modify("x", {"ipv4.method", "auto", "ipv4.addresses", "", "ipv4.gateway", "",
-                       "ipv4.routes", kept}),
-          modify("x", {"ipv4.dns", "", "ipv4.ignore-auto-dns", "no"}), up_call("x")}},
-        // Tags, a metric of its own, no gateway, no DNS server.
+         {{"nmcli", "-g", "ipv4.routes", "connection", "show", "id", "x"},
+          {"nmcli", "connection", "modify", "id", "x", "ipv4.method", "auto", "ipv4.addresses", "",
+           "ipv4.gateway", "", "ipv4.routes", "10.9.0.0/16 192.0.2.3 50 table=100", "ipv4.dns", "",
+           "ipv4.ignore-auto-dns", "no"},
+          {"nmcli", "connection", "up", "id", "x"}}},
+        // Tags, a metric of its own, then no gateway and no DNS server.
         {"@echo off\nnetsh INTERFACE IPv4 SET ADDRESS name=\"x\" source=STATIC address=10.1.2.3 "
          "mask=255.255.240.0 gateway=10.1.0.1 gwmetric=5\n"
          "netsh interface ip set address x static 192.0.2.10 255.255.255.0 none\n"
          "netsh interface ip set dns x static none primary\n",
-         {routes_query_call("x"),
-          modify("x", {"ipv4.method", "manual", "ipv4.addresses", "10.1.2.3/20", "ipv4.gateway", "",
-                       "ipv4.routes", kept + ", 0.0.0.0/0 10.1.0.1 5"}),
-          routes_query_call("x"),
-          modify("x", {"ipv4.method", "manual", "ipv4.addresses", "192.0.2.10/24", "ipv4.gateway",
-                       "", "ipv4.routes", kept}),
-          modify("x", {"ipv4.dns", "", "ipv4.ignore-auto-dns", "yes"}), up_call("x")}},
+         {{"nmcli", "-g", "ipv4.routes", "connection", "show", "id", "x"},
+          {"nmcli", "connection", "modify", "id", "x", "ipv4.method", "manual", "ipv4.addresses",
+           "192.0.2.10/24", "ipv4.gateway", "", "ipv4.routes", "10.9.0.0/16 192.0.2.3 50 table=100",
+           "ipv4.dns", "", "ipv4.ignore-auto-dns", "yes"},
+          {"nmcli", "connection", "up", "id", "x"}}},
+        // The metric alone: the default route entry carries it.
+        {"@echo off\nnetsh interface ip set address x static 10.1.2.3 255.255.240.0 10.1.0.1 5\n",
+         {{"nmcli", "-g", "ipv4.routes", "connection", "show", "id", "x"},
+          {"nmcli", "connection", "modify", "id", "x", "ipv4.method", "manual", "ipv4.addresses",
+           "10.1.2.3/20", "ipv4.gateway", "", "ipv4.routes",
+           "10.9.0.0/16 192.0.2.3 50 table=100, 0.0.0.0/0 10.1.0.1 5"},
+          {"nmcli", "connection", "up", "id", "x"}}},
+        // Servers added to the list the profile has, a list set again, two connections.
+        {"@echo off\nnetsh interface ip add dns x 192.0.2.54\n"
+         "netsh interface ip set dns y static 192.0.2.53\n"
+         "netsh interface ip add dns x 192.0.2.55\n"
+         "netsh interface ip add dns y 192.0.2.54\n"
+         "netsh interface ip set dns y static 192.0.2.56\n",
+         {{"nmcli", "connection", "modify", "id", "x", "+ipv4.dns", "192.0.2.54",
+           "ipv4.ignore-auto-dns", "yes", "+ipv4.dns", "192.0.2.55"},
+          {"nmcli", "connection", "modify", "id", "y", "ipv4.dns", "192.0.2.56",
+           "ipv4.ignore-auto-dns", "yes"},
+          {"nmcli", "connection", "up", "id", "x"},
+          {"nmcli", "connection", "up", "id", "y"}}},
     };
     for (const auto& [script, expected] : rows) {
         recording_nmcli nmcli;
@@ -173,17 +211,18 @@ TEST(interpreter, scripts_save_each_command_and_bring_each_connection_up_once_at
     }
 }
 
-// A script stops at the first line that fails; its last line on err says why, in the
-// program's own words for nmcli's common failures. Nothing is brought up after a failure.
+// A script stops at the first line that fails; what the lines before it changed is saved, and
+// nothing is brought up. The last line on err says why, in the program's own words chosen by
+// nmcli's exit status (its messages may be in any language), with nmcli's words after them.
 TEST(interpreter, a_script_stops_at_the_first_failure_and_says_why_last) {
     const std::string set_x =
         "netsh interface ip set address x static 192.0.2.10 255.255.255.0 192.0.2.1 1\r\n";
     const struct {
         const char* what;
         std::string script;
-        std::map<std::string, std::string> failures;  // argument -> nmcli's stderr
-        std::size_t calls;                            // how many nmcli calls were made
-        std::string reason;                           // the last line on err
+        std::map<std::string, std::pair<int, std::string>> failures;  // argument -> nmcli's
+        std::size_t calls;                                            // how many calls were made
+        std::string reason;                                           // the last line on err
     } cases[] = {
         {"unknown command",
          "xyz \"a b\"\r\n" + set_x,
@@ -196,22 +235,43 @@ TEST(interpreter, a_script_stops_at_the_first_failure_and_says_why_last) {
          {},
          0,
          "'255.0.255.0' は有効なサブネット マスクではありません。"},
+        {"a bad line after a good one: the good one is saved, not brought up",
+         set_x + "xyz\r\n",
+         {},
+         2,
+         "'xyz' は、内部コマンドまたは外部コマンド、操作可能なプログラムまたはバッチ "
+         "ファイルとして認識されていません。"},
         {"unknown connection",
          "netsh interface ip set address y dhcp\r\n" + set_x,
-         {{"y", "Error: unknown connection 'y'.\n"}},
+         {{"y", {10, "Error: unknown connection 'y'.\n"}}},
+         1,
+         "接続「y」が見つかりません。"},
+        {"unknown connection, nmcli in Japanese",
+         "netsh interface ip set dns y dhcp\r\n",
+         {{"y", {10, "エラー: 不明な接続 'y'.\n"}}},
          1,
          "接続「y」が見つかりません。"},
         {"no permission",
          set_x + "netsh interface ip add dns x 192.0.2.54\r\n",
-         {{"192.0.2.54", "Error: Failed to modify connection 'x': Insufficient privileges\n"}},
-         3,
-         "接続「x」を変更する権限がありません。"},
+         {{"192.0.2.54", {1, "Error: Failed to modify connection 'x': Insufficient privileges\n"}}},
+         2,
+         "接続「x」を変更する権限がありません（Failed to modify connection 'x': Insufficient "
+         "privileges）。"},
         {"activation",
          set_x,
-         {{"up", "Error: Connection activation failed: No carrier.\n"}},
+         {{"up", {4, "Error: Connection activation failed: No carrier.\n"}}},
          3,
-         "接続「x」を有効にできませんでした（No carrier.）。"},
-        {"other words", set_x, {{"up", "Error: something odd.\nmore\n"}}, 3, "something odd."},
+         "接続「x」を有効にできませんでした（Connection activation failed: No carrier.）。"},
+        {"NetworkManager not running",
+         set_x,
+         {{"x", {8, "Error: NetworkManager is not running.\n"}}},
+         1,
+         "NetworkManager が動作していません。"},
+        {"other words",
+         set_x,
+         {{"up", {1, "Error: something odd.\nmore\n"}}},
+         3,
+         "nmcli が終了コード 1 で終了しました（something odd.）。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -219,10 +279,18 @@ TEST(interpreter, a_script_stops_at_the_first_failure_and_says_why_last) {
         nmcli.failures = c.failures;
         EXPECT_EQ(nmcli.run_script("@echo off\r\n" + c.script), 1);
         EXPECT_EQ(nmcli.calls.size(), c.calls);
+        for (const auto& call : nmcli.calls) {
+            EXPECT_TRUE(call[2] != "up" || c.failures.contains("up"));  // only the failing up
+        }
         std::string err = nmcli.err.str();
         ASSERT_TRUE(err.ends_with('\n'));
         err.pop_back();
         EXPECT_EQ(err.substr(err.rfind('\n') + 1), c.reason);
+        for (const auto& [argument, failure] : c.failures) {
+            if (nmcli.calls.size() == c.calls && !failure.second.empty()) {
+                EXPECT_NE(err.find(failure.second), std::string::npos);  // nmcli's own, first
+            }
+        }
     }
 }
 
@@ -236,6 +304,30 @@ TEST(interpreter, the_real_runner_passes_on_what_a_program_writes) {
     const process_result missing = runner->run({"/nonexistent/norvane-no-such-program"});
     EXPECT_FALSE(missing.started);
     EXPECT_EQ(missing.start_error, ENOENT);
+
+    // nmcli's messages untranslated, whatever the user's language; the rest as it was.
+    host::runner_options options;
+    options.environment = host::nmcli_untranslated_environment();
+    auto untranslated = host::create_process_runner(options);
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    setenv("LANGUAGE", "ja", 1);
+    setenv("NORVANE_TEST_KEPT", "kept", 1);
+    // env prints the environment exactly as the program received it, twice-set names included.
+    const process_result seen = untranslated->run({"env"});
+    unsetenv("LC_ALL");
+    unsetenv("LANGUAGE");
+    unsetenv("NORVANE_TEST_KEPT");
+    std::vector<std::string> settings;
+    std::istringstream lines(seen.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("LC_ALL=") || line.starts_with("LANGUAGE=") ||
+            line.starts_with("NORVANE_TEST_KEPT=")) {
+            settings.push_back(line);
+        }
+    }
+    std::sort(settings.begin(), settings.end());
+    EXPECT_EQ(settings,
+              (std::vector<std::string>{"LANGUAGE=", "LC_ALL=C.UTF-8", "NORVANE_TEST_KEPT=kept"}));
 }
 
 }  // namespace

@@ -362,13 +362,24 @@ TEST_F(command_fixture, submit_says_success_only_for_settings_that_took_effect) 
                                       16, "エラー"}));
     EXPECT_EQ(view.status, "");
 
+    // No link: the stored configuration as asked is saved, not applied; nothing to wait for.
+    read_back.answer.gateway = "192.168.0.1";
+    read_back.answer.not_connected = true;
+    view.click(control::submit_bt);
+    EXPECT_EQ(pauses.size(), 50u);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[2],
+              (testing::shown_message{
+                  "ネットワークの設定を保存しました。\r\n接続がつながると反映されます。", 64,
+                  "処理終了"}));
+
     state.network_settings.reset();
     shell.script_result = {host::script_run::status::finished, 1,
                            "NetworkManager が動作していません。"};
     view.click(control::submit_bt);
-    ASSERT_EQ(ui.messages.size(), 3u);
-    EXPECT_EQ(ui.messages[2].style, 16);
-    EXPECT_NE(ui.messages[2].text.find("NetworkManager が動作していません。"), std::string::npos);
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(ui.messages[3].style, 16);
+    EXPECT_NE(ui.messages[3].text.find("NetworkManager が動作していません。"), std::string::npos);
 }
 
 }  // namespace

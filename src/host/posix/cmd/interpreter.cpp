@@ -7,7 +7,6 @@
 #include "host/cp932.h"
 #include "host/posix/cmd/cmd_line.h"
 #include "host/posix/cmd/netsh_command.h"
-#include "host/posix/cmd/nmcli_calls.h"
 #include "host/posix/nmcli_messages.h"
 
 namespace norvane::cmd {
@@ -23,25 +22,39 @@ int interpreter::run_bytes(const std::string& bytes) {
 int interpreter::run_text(const std::string& text) {
     echo_ = true;
     failed_ = false;
-    changed_connections_.clear();
-    // The script stops at the first line that fails, and the last line written to err is then
-    // the reason, for the program to show.
+    reason_.clear();
+    changes_.clear();
+    // The script stops at the first line that fails. What the lines before it changed is saved
+    // all the same, as netsh would have saved it line by line, but nothing is brought up.
     for (const std::string& line : split_lines(text)) {
         run_line(line);
         if (failed_) {
-            out_.flush();
-            return 1;
+            break;
         }
     }
     // The saved settings take effect when each changed connection comes up, once, after the
     // script's last line: a script that holds several blocks ends in the state of its last.
-    for (const std::string& connection : changed_connections_) {
-        if (!call(up_call(connection), nullptr, connection)) {
-            break;
+    if (save_changes() && !failed_) {
+        for (const connection_changes& connection : changes_) {
+            if (!call(up_call(connection.name), nullptr, connection.name)) {
+                break;
+            }
         }
     }
     out_.flush();
-    return failed_ ? 1 : 0;
+    if (!failed_) {
+        return 0;
+    }
+    err_ << reason_ << '\n';  // the last line: the reason the program shows
+    err_.flush();
+    return 1;
+}
+
+void interpreter::fail(const std::string& reason) {
+    if (!failed_) {
+        reason_ = reason;
+    }
+    failed_ = true;
 }
 
 void interpreter::run_line(const std::string& line) {
@@ -70,39 +83,54 @@ void interpreter::run_line(const std::string& line) {
             run_netsh(parsed.words);
             break;
         case line_kind::unsupported:
-            err_ << "この行は実行できません (&, |, <, > には対応していません): " << line << '\n';
-            failed_ = true;
+            fail("この行は実行できません (&, |, <, > には対応していません): " + line);
             break;
         case line_kind::unknown:
-            err_ << "'" << parsed.name
-                 << "' は、内部コマンドまたは外部コマンド、"
-                    "操作可能なプログラムまたはバッチ ファイルとして認識されていません。\n";
-            failed_ = true;
+            fail("'" + parsed.name +
+                 "' は、内部コマンドまたは外部コマンド、"
+                 "操作可能なプログラムまたはバッチ ファイルとして認識されていません。");
             break;
     }
     out_.flush();
 }
 
+interpreter::connection_changes& interpreter::changes_of(const std::string& connection) {
+    const auto known = std::find_if(changes_.begin(), changes_.end(),
+                                    [&](const auto& c) { return c.name == connection; });
+    if (known != changes_.end()) {
+        return *known;
+    }
+    changes_.push_back({connection, {}, false, ""});
+    return changes_.back();
+}
+
 void interpreter::run_netsh(const std::vector<std::string>& words) {
     const netsh_parse_result parsed = parse_netsh(words);
     if (!parsed.command) {
-        err_ << parsed.error << '\n';
-        failed_ = true;
+        fail(parsed.error);
         return;
     }
     const netsh_command& command = *parsed.command;
-    std::string routes;
-    if (needs_current_routes(command) &&
-        !call(routes_query_call(command.connection), &routes, command.connection)) {
-        return;
+    connection_changes& changes = changes_of(command.connection);
+    // The routes the connection had before the script: the script itself only ever replaces
+    // the default route entries among them.
+    if (needs_current_routes(command) && !changes.routes_read) {
+        if (!call(routes_query_call(command.connection), &changes.routes, command.connection)) {
+            return;
+        }
+        changes.routes_read = true;
     }
-    if (!call(modify_call(command, routes), nullptr, command.connection)) {
-        return;
+    gather_properties(changes.properties, command_properties(command, changes.routes));
+}
+
+bool interpreter::save_changes() {
+    for (const connection_changes& connection : changes_) {
+        if (!connection.properties.empty() &&
+            !call(modify_call(connection.name, connection.properties), nullptr, connection.name)) {
+            return false;
+        }
     }
-    if (std::find(changed_connections_.begin(), changed_connections_.end(), command.connection) ==
-        changed_connections_.end()) {
-        changed_connections_.push_back(command.connection);
-    }
+    return true;
 }
 
 bool interpreter::call(const std::vector<std::string>& arguments, std::string* output,
@@ -116,20 +144,18 @@ bool interpreter::call(const std::vector<std::string>& arguments, std::string* o
     if (result.succeeded()) {
         return true;
     }
-    failed_ = true;
     if (!result.started) {
-        err_ << arguments.front() << " を実行できません: " << std::strerror(result.start_error)
-             << '\n';
+        fail(arguments.front() + " を実行できません: " + std::strerror(result.start_error));
         return false;
     }
-    // nmcli's own words first, then the one line the program shows.
+    // nmcli's own words go to err as they are; the reason comes last.
     if (!result.errors.empty()) {
         err_ << result.errors;
         if (result.errors.back() != '\n') {
             err_ << '\n';
         }
     }
-    err_ << host::nmcli_failure_reason(connection, result.exit_status, result.errors) << '\n';
+    fail(host::nmcli_failure_reason(connection, result.exit_status, result.errors));
     return false;
 }
 

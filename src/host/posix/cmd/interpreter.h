@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/posix/cmd/nmcli_calls.h"
 #include "host/posix/process_runner.h"
 
 namespace norvane::cmd {
@@ -27,11 +28,24 @@ class interpreter {
     int run_text(const std::string& text);
 
   private:
+    // What the script's lines change in one connection, made when the lines have run.
+    struct connection_changes {
+        std::string name;
+        property_list properties;
+        bool routes_read = false;
+        std::string routes;  // its ipv4.routes before the script, once read
+    };
+
     void run_line(const std::string& line);
     void run_netsh(const std::vector<std::string>& words);
+    connection_changes& changes_of(const std::string& connection);
+    // Saves what the lines have gathered, one modify call per connection; false after a
+    // failure.
+    bool save_changes();
     // Runs one nmcli call for a connection; on failure reports it and returns false.
     bool call(const std::vector<std::string>& arguments, std::string* output,
               const std::string& connection);
+    void fail(const std::string& reason);
 
     command_runner& runner_;
     std::ostream& out_;
@@ -39,7 +53,8 @@ class interpreter {
     std::string prompt_;
     bool echo_ = true;
     bool failed_ = false;
-    std::vector<std::string> changed_connections_;  // in the order of their first change
+    std::string reason_;                       // why the script stopped, for err's last line
+    std::vector<connection_changes> changes_;  // in the order of their first change
 };
 
 }  // namespace norvane::cmd

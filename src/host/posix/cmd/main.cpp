@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "host/posix/cmd/interpreter.h"
+#include "host/posix/nmcli_messages.h"
 #include "host/posix/process_runner.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +26,11 @@ int main(int argc, char** argv) {
 
     std::error_code error;
     const std::string prompt = std::filesystem::current_path(error).string() + ">";
-    auto runner = norvane::host::create_process_runner();
+    // nmcli's messages untranslated: the reasons are the program's own words, chosen by nmcli's
+    // exit status and, where that does not tell, by its message.
+    norvane::host::runner_options options;
+    options.environment = norvane::host::nmcli_untranslated_environment();
+    auto runner = norvane::host::create_process_runner(options);
     norvane::cmd::interpreter interpreter(*runner, std::cout, std::cerr, prompt);
     return interpreter.run_bytes(bytes);
 }

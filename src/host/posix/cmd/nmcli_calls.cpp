@@ -1,6 +1,7 @@
 // The nmcli calls for the netsh commands.
 #include "host/posix/cmd/nmcli_calls.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace norvane::cmd {
@@ -20,10 +21,6 @@ void append_route(std::string& routes, const std::string& route) {
         routes += ", ";
     }
     routes += route;
-}
-
-argument_list modify_prefix(const std::string& connection) {
-    return {"nmcli", "connection", "modify", "id", connection};
 }
 
 }  // namespace
@@ -55,11 +52,7 @@ std::string routes_without_default(const std::string& routes) {
     return kept;
 }
 
-argument_list modify_call(const netsh_command& command, const std::string& current_routes) {
-    argument_list call = modify_prefix(command.connection);
-    auto add = [&call](std::initializer_list<std::string> items) {
-        call.insert(call.end(), items);
-    };
+property_list command_properties(const netsh_command& command, const std::string& current_routes) {
     std::string routes = routes_without_default(current_routes);
     switch (command.action) {
         case netsh_action::set_address_static:
@@ -70,23 +63,55 @@ argument_list modify_call(const netsh_command& command, const std::string& curre
                 }
                 append_route(routes, route);
             }
-            add({"ipv4.method", "manual", "ipv4.addresses",
-                 command.address + "/" + std::to_string(command.prefix_length), "ipv4.gateway", "",
-                 "ipv4.routes", routes});
-            break;
+            return {
+                {"ipv4.method", "manual"},
+                {"ipv4.addresses", command.address + "/" + std::to_string(command.prefix_length)},
+                {"ipv4.gateway", ""},
+                {"ipv4.routes", routes}};
         case netsh_action::set_address_dhcp:
-            add({"ipv4.method", "auto", "ipv4.addresses", "", "ipv4.gateway", "", "ipv4.routes",
-                 routes});
-            break;
+            return {{"ipv4.method", "auto"},
+                    {"ipv4.addresses", ""},
+                    {"ipv4.gateway", ""},
+                    {"ipv4.routes", routes}};
         case netsh_action::set_dns_static:
-            add({"ipv4.dns", command.address, "ipv4.ignore-auto-dns", "yes"});
-            break;
+            return {{"ipv4.dns", command.address}, {"ipv4.ignore-auto-dns", "yes"}};
         case netsh_action::set_dns_dhcp:
-            add({"ipv4.dns", "", "ipv4.ignore-auto-dns", "no"});
-            break;
+            return {{"ipv4.dns", ""}, {"ipv4.ignore-auto-dns", "no"}};
         case netsh_action::add_dns:
-            add({"+ipv4.dns", command.address, "ipv4.ignore-auto-dns", "yes"});
-            break;
+            return {{"+ipv4.dns", command.address}, {"ipv4.ignore-auto-dns", "yes"}};
+    }
+    return {};
+}
+
+void gather_properties(property_list& gathered, const property_list& later) {
+    for (const auto& [name, value] : later) {
+        if (name.starts_with('+')) {
+            const auto set = std::find_if(gathered.begin(), gathered.end(),
+                                          [&](const auto& p) { return p.first == name.substr(1); });
+            if (set == gathered.end()) {
+                gathered.emplace_back(name, value);  // adds to the list the profile has
+            } else {
+                set->second += (set->second.empty() ? "" : ",") + value;
+            }
+            continue;
+        }
+        // A value set replaces what was set or added before.
+        std::erase_if(gathered, [&](const auto& p) { return p.first == "+" + name; });
+        const auto set = std::find_if(gathered.begin(), gathered.end(),
+                                      [&](const auto& p) { return p.first == name; });
+        if (set == gathered.end()) {
+            gathered.emplace_back(name, value);
+        } else {
+            set->second = value;
+        }
+    }
+}
+
+argument_list modify_call(const std::string& connection, const property_list& properties) {
+    argument_list call = {"nmcli", "connection", "modify", "id", connection};
+    for (const auto& [name, value] : properties) {
+        call.push_back(name);
+        call.push_back(value);
     }
     return call;
 }

@@ -77,6 +77,9 @@ class file_port {
     // The folder a name lies in, and the name within it (leaf); no folder when it is missing.
     virtual std::unique_ptr<port_folder> open_folder(const std::string& name,
                                                      std::string& leaf) = 0;
+    // A steady clock in milliseconds, and a pause of a few of them, for the lock wait.
+    virtual std::uint64_t milliseconds() = 0;
+    virtual void pause() = 0;
     // The bytes of a command script's line, in the code page its interpreter reads.
     virtual std::string script_bytes(const std::string& text);
     virtual bool script_can_hold(const std::string& text);

@@ -5,12 +5,10 @@
 // rewrite writes a new file beside the old one and replaces the old one with it as a whole,
 // or, where the folder takes no new file, writes over the old one in place and puts the old
 // content back when that fails.
-#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "host/cp932.h"
@@ -29,9 +27,8 @@ bool file_port::script_can_hold(const std::string& text) {
 
 namespace {
 
-// How long an open waits for a lock that another copy of the program holds for a moment.
-constexpr auto lock_wait = std::chrono::milliseconds(1000);
-constexpr auto lock_poll = std::chrono::milliseconds(2);
+// How long (milliseconds) an open waits for a lock that another copy holds for a moment.
+constexpr std::uint64_t lock_wait = 1000;
 
 // How often an open tries again when another copy replaced the file between open and lock.
 constexpr int lock_attempts = 8;
@@ -52,9 +49,9 @@ void check_name(const std::string& name) {
 // Opens the file and takes its lock, waiting up to lock_wait for another stream to let it go;
 // a lock held longer fails with 70, as a file in use does on Windows. A rewrite replaces the
 // file by another one, so the locked file is checked to still be the one under the name.
-opened_file open_locked(port_folder& folder, const std::string& name, file_lock lock, bool writing,
-                        bool create) {
-    const auto deadline = std::chrono::steady_clock::now() + lock_wait;
+opened_file open_locked(file_port& port, port_folder& folder, const std::string& name,
+                        file_lock lock, bool writing, bool create) {
+    const std::uint64_t deadline = port.milliseconds() + lock_wait;
     for (int replaced = 0; replaced < lock_attempts;) {
         opened_file opened;
         try {
@@ -66,10 +63,10 @@ opened_file open_locked(port_folder& folder, const std::string& name, file_lock 
             throw;
         }
         if (!opened.file) {
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (port.milliseconds() >= deadline) {
                 fail(permission_denied);
             }
-            std::this_thread::sleep_for(lock_poll);
+            port.pause();
             continue;
         }
         if (!opened.file->facts().regular) {
@@ -133,10 +130,8 @@ void clear_leftovers(port_folder& folder, const std::string& name) {
 }
 
 // Six letters and digits; which ones matters little, as a name already taken is tried again.
-std::string six_characters() {
-    static std::uint64_t state =
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-        reinterpret_cast<std::uintptr_t>(&state);
+std::string six_characters(std::uint64_t seed) {
+    static std::uint64_t state = seed ^ reinterpret_cast<std::uintptr_t>(&state);
     const char* const alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     std::string text;
     for (int i = 0; i < 6; ++i) {
@@ -150,10 +145,10 @@ std::string six_characters() {
 
 // A new file beside the file for a rewrite's new content, and its name; no file when the
 // folder takes none.
-std::unique_ptr<port_file> create_new_content(port_folder& folder, const std::string& name,
-                                              std::string& made) {
+std::unique_ptr<port_file> create_new_content(file_port& port, port_folder& folder,
+                                              const std::string& name, std::string& made) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = "." + name + "." + six_characters();
+        const std::string candidate = "." + name + "." + six_characters(port.milliseconds());
         bool taken = false;
         auto file = folder.create_new(candidate, taken);
         if (file) {
@@ -487,7 +482,8 @@ class port_file_system final : public file_system {
             case for_reading: {
                 std::string leaf;
                 auto folder = folder_of(name, leaf, create);
-                opened_file opened = open_locked(*folder, leaf, file_lock::shared, false, create);
+                opened_file opened =
+                    open_locked(*port_, *folder, leaf, file_lock::shared, false, create);
                 return std::make_unique<port_stream>(
                     stream_kind::reading, *port_, std::move(folder), leaf, std::move(opened.file));
             }
@@ -510,7 +506,7 @@ class port_file_system final : public file_system {
         check_name(name);
         std::string leaf;
         auto folder = folder_of(name, leaf, false);
-        opened_file opened = open_locked(*folder, leaf, file_lock::exclusive, false, false);
+        opened_file opened = open_locked(*port_, *folder, leaf, file_lock::exclusive, false, false);
         if (opened.file->facts().read_only) {
             fail(permission_denied);
         }
@@ -538,7 +534,7 @@ class port_file_system final : public file_system {
     // A file that may not be changed (read-only attribute, or no write permission bit at
     // all, which binds the superuser too) refuses a change with 70.
     opened_file open_for_change(port_folder& folder, const std::string& leaf, bool create) {
-        opened_file opened = open_locked(folder, leaf, file_lock::exclusive, true, create);
+        opened_file opened = open_locked(*port_, folder, leaf, file_lock::exclusive, true, create);
         if (!opened.created && opened.file->facts().read_only) {
             fail(permission_denied);
         }
@@ -573,7 +569,7 @@ class port_file_system final : public file_system {
         auto folder = folder_of(name, leaf, create);
         opened_file opened = open_for_change(*folder, leaf, create);
         std::string new_name;
-        auto new_content = create_new_content(*folder, leaf, new_name);
+        auto new_content = create_new_content(*port_, *folder, leaf, new_name);
         return std::make_unique<port_stream>(stream_kind::rewriting, *port_, std::move(folder),
                                              leaf, std::move(opened.file), false,
                                              std::move(new_content), std::move(new_name));

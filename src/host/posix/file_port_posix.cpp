@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -251,6 +253,12 @@ class posix_folder final : public port_folder {
 
 class posix_port final : public file_port {
   public:
+    std::uint64_t milliseconds() override {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    }
+    void pause() override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
     // A symbolic link under the name stands for the file it points to: a rewrite replaces that
     // file, beside it, rather than the link.
     std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf) override {

@@ -49,7 +49,7 @@ bool is_folder(DWORD attributes) {
 
 class win32_file final : public port_file {
   public:
-    explicit win32_file(HANDLE h) : h_(h) {}
+    win32_file(HANDLE h, std::wstring path) : h_(h), path_(std::move(path)) {}
     ~win32_file() override { close(); }
     win32_file(const win32_file&) = delete;
     win32_file& operator=(const win32_file&) = delete;
@@ -62,14 +62,19 @@ class win32_file final : public port_file {
 
     // The read-only attribute refuses every change, as it does on Windows itself; the file
     // component checks it because a process running as root under Wine writes all the same.
+    // The name leads to this file while it is held (no FILE_SHARE_DELETE), and no folder is
+    // opened as a file.
     file_facts facts() override {
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!GetFileInformationByHandle(h_, &info)) {
+        DWORD high = 0;
+        const DWORD low = GetFileSize(h_, &high);
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
             fail_with(GetLastError());
         }
-        return {(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0,
-                (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
-                (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow};
+        const DWORD attributes = GetFileAttributesW(path_.c_str());
+        return {
+            true,
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0,
+            (std::uint64_t(high) << 32) | low};
     }
 
     std::string read_at(std::uint64_t offset, std::size_t size) override {
@@ -134,6 +139,7 @@ class win32_file final : public port_file {
     }
 
     HANDLE h_;
+    std::wstring path_;
 };
 
 class win32_folder final : public port_folder {
@@ -166,7 +172,7 @@ class win32_folder final : public port_folder {
             throw host_error(create && error == ERROR_PATH_NOT_FOUND ? path_file_access_error
                                                                      : error_number_for(error));
         }
-        opened.file = std::make_unique<win32_file>(h);
+        opened.file = std::make_unique<win32_file>(h, full);
         opened.created = create && error != ERROR_ALREADY_EXISTS;
         return opened;
     }
@@ -175,7 +181,8 @@ class win32_folder final : public port_folder {
     bool still_names(const std::string&, port_file&) override { return true; }
 
     std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) override {
-        const HANDLE h = CreateFileW(path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        const std::wstring full = path(name);
+        const HANDLE h = CreateFileW(full.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD error = GetLastError();
         taken = h == INVALID_HANDLE_VALUE &&
@@ -186,7 +193,7 @@ class win32_folder final : public port_folder {
         if (h == INVALID_HANDLE_VALUE) {
             fail_with(error);
         }
-        return std::make_unique<win32_file>(h);
+        return std::make_unique<win32_file>(h, full);
     }
 
     // Both files are let go first: ReplaceFileW and MoveFileExW open them themselves, and the
@@ -253,6 +260,14 @@ class win32_port final : public file_port {
         return std::make_unique<win32_folder>(win32::widen(prefix), replace_file_);
     }
 
+    // GetTickCount wraps after 49 days: its steps are added up.
+    std::uint64_t milliseconds() override {
+        const DWORD now = GetTickCount();
+        elapsed_ += DWORD(now - std::exchange(last_tick_, now));
+        return elapsed_;
+    }
+    void pause() override { Sleep(5); }
+
     std::string script_bytes(const std::string& text) override {
         return win32::to_code_page(text, GetOEMCP());
     }
@@ -262,6 +277,8 @@ class win32_port final : public file_port {
 
   private:
     replace_file_call replace_file_;
+    DWORD last_tick_ = GetTickCount();
+    std::uint64_t elapsed_ = 0;
 };
 
 }  // namespace

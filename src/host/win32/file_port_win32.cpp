@@ -144,7 +144,7 @@ class win32_file final : public port_file {
 
 class win32_folder final : public port_folder {
   public:
-    // prefix: the folder part of the name with its separator ("" for the current folder).
+    // prefix: the folder's full name with its separator.
     win32_folder(std::wstring prefix, replace_file_call replace_file)
         : prefix_(std::move(prefix)), replace_file_(replace_file) {}
 
@@ -249,15 +249,28 @@ class win32_port final : public file_port {
   public:
     explicit win32_port(replace_file_call replace_file) : replace_file_(replace_file) {}
 
+    // The folder is taken by its full name once, here: a file in the current folder is reached
+    // by the same folder after the current one changed, and ReplaceFileW, which puts the old
+    // file aside in its folder, is given a folder it can name (Wine's cannot do without).
     std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf) override {
         const std::size_t separator = name.find_last_of("\\/");
         leaf = separator == std::string::npos ? name : name.substr(separator + 1);
         if (leaf.empty()) {
             throw host_error(path_file_access_error);
         }
-        const std::string prefix =
-            separator == std::string::npos ? "" : name.substr(0, separator + 1);
-        return std::make_unique<win32_folder>(win32::widen(prefix), replace_file_);
+        const std::wstring folder =
+            win32::widen(separator == std::string::npos ? "." : name.substr(0, separator + 1));
+        std::wstring full(MAX_PATH + 1, L'\0');
+        const DWORD length =
+            GetFullPathNameW(folder.c_str(), DWORD(full.size()), full.data(), nullptr);
+        if (length == 0 || length >= full.size()) {
+            throw host_error(path_file_access_error);
+        }
+        full.resize(length);
+        if (full.back() != L'\\' && full.back() != L'/') {
+            full += L'\\';
+        }
+        return std::make_unique<win32_folder>(full, replace_file_);
     }
 
     // GetTickCount wraps after 49 days: its steps are added up.

@@ -183,14 +183,15 @@ TEST(files_win32, a_full_disk_is_61_and_leaves_the_old_file) {
     }
 }
 
-// The call that replaced the file, as the test hands it to the file component.
+// ReplaceFileW as the test hands it to the file component: the calls that replaced a file.
 int replace_calls = 0;
 BOOL WINAPI counted_replace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
                             LPVOID exclude, LPVOID reserved) {
-    ++replace_calls;
     const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ReplaceFileW");
     const auto real = reinterpret_cast<replace_file_call>(reinterpret_cast<void (*)()>(found));
-    return real(replaced, replacement, backup, flags, exclude, reserved);
+    const BOOL done = real(replaced, replacement, backup, flags, exclude, reserved);
+    replace_calls += done ? 1 : 0;
+    return done;
 }
 
 // A rewrite replaces the file through ReplaceFileW where kernel32 has it, and through

@@ -75,8 +75,9 @@ class file_port {
   public:
     virtual ~file_port() = default;
     // The folder a name lies in, and the name within it (leaf); no folder when it is missing.
-    virtual std::unique_ptr<port_folder> open_folder(const std::string& name,
-                                                     std::string& leaf) = 0;
+    // With follow_link, a symbolic link under the name stands for the file it points to.
+    virtual std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                                     bool follow_link) = 0;
     // A steady clock in milliseconds, and a pause of a few of them, for the lock wait.
     virtual std::uint64_t milliseconds() = 0;
     virtual void pause() = 0;

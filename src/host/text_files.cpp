@@ -113,8 +113,8 @@ bool is_new_content_of(const std::string& entry, const std::string& name) {
 // Removes what rewrites of the file left when they were stopped (killed, or the machine went
 // down) before they replaced it. Called under the file's exclusive lock: a rewrite takes it
 // before it makes its new content and keeps it until that replaced the file, so whatever new
-// content of this file's is there now is a leftover.
-// What cannot be removed now is kept for a later change.
+// content of this file's is there now is a leftover. What cannot be removed now is kept for a
+// later change.
 void clear_leftovers(port_folder& folder, const std::string& name) {
     try {
         for (const std::string& entry : folder.names()) {
@@ -471,7 +471,7 @@ class port_file_system final : public file_system {
             return false;
         }
         std::string leaf;
-        const auto folder = port_->open_folder(name, leaf);
+        const auto folder = port_->open_folder(name, leaf, true);
         return folder && folder->holds_file(leaf);
     }
 
@@ -501,11 +501,11 @@ class port_file_system final : public file_system {
     }
 
     // The file is held under its exclusive lock until its name is gone: a file that a stream
-    // holds open is not deleted.
+    // holds open is not deleted. A symbolic link is removed itself, never the file it names.
     void delete_file(const std::string& name) override {
         check_name(name);
         std::string leaf;
-        auto folder = folder_of(name, leaf, false);
+        auto folder = folder_of(name, leaf, false, false);
         opened_file opened = open_locked(*port_, *folder, leaf, file_lock::exclusive, false, false);
         if (opened.file->facts().read_only) {
             fail(permission_denied);
@@ -522,9 +522,9 @@ class port_file_system final : public file_system {
 
   private:
     // The folder of a name: a missing one holds no file (53), nor can one be made there (75).
-    std::unique_ptr<port_folder> folder_of(const std::string& name, std::string& leaf,
-                                           bool create) {
-        auto folder = port_->open_folder(name, leaf);
+    std::unique_ptr<port_folder> folder_of(const std::string& name, std::string& leaf, bool create,
+                                           bool follow_link = true) {
+        auto folder = port_->open_folder(name, leaf, follow_link);
         if (!folder) {
             fail(create ? path_file_access_error : file_not_found);
         }

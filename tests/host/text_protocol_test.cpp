@@ -166,7 +166,8 @@ class memory_port final : public file_port {
     explicit memory_port(memory_disk& disk) : disk_(disk) {}
     std::uint64_t milliseconds() override { return disk_.clock; }
     void pause() override { disk_.clock += 2; }
-    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf) override {
+    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                             bool) override {
         leaf = name;
         return std::make_unique<memory_folder>(disk_);
     }

@@ -259,12 +259,13 @@ class posix_port final : public file_port {
     }
     void pause() override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
-    // A symbolic link under the name stands for the file it points to: a rewrite replaces that
-    // file, beside it, rather than the link.
-    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf) override {
+    // A rewrite of a symbolic link replaces the file it points to, beside that file; a delete
+    // removes the link itself.
+    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                             bool follow_link) override {
         std::string path = name;
         struct stat st {};
-        if (::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (follow_link && ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
             if (char* resolved = ::realpath(name.c_str(), nullptr)) {
                 path = resolved;
                 std::free(resolved);

@@ -252,7 +252,8 @@ class win32_port final : public file_port {
     // The folder is taken by its full name once, here: a file in the current folder is reached
     // by the same folder after the current one changed, and ReplaceFileW, which puts the old
     // file aside in its folder, is given a folder it can name (Wine's cannot do without).
-    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf) override {
+    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                             bool) override {
         const std::size_t separator = name.find_last_of("\\/");
         leaf = separator == std::string::npos ? name : name.substr(separator + 1);
         if (leaf.empty()) {

@@ -79,6 +79,17 @@ TEST_F(file_system_test, a_rewrite_is_a_new_file_with_the_old_ones_mode_and_owne
 
 // (A full disk: tests/reliability.)
 
+// A rewrite through a symbolic link replaces the file it points to; a delete removes the link.
+TEST_F(file_system_test, a_symbolic_link_is_followed_by_a_rewrite_and_deleted_itself) {
+    put("a\r\n", "target.dat");
+    fs::create_symlink("target.dat", "profile.dat");
+    files_->open_text_file("profile.dat", for_writing)->write_line("b");
+    EXPECT_TRUE(fs::is_symlink("profile.dat"));
+    files_->delete_file("profile.dat");
+    EXPECT_FALSE(fs::exists(fs::symlink_status("profile.dat")));
+    EXPECT_EQ(bytes_of("target.dat"), "b\r\n");
+}
+
 // What an ordinary user may not do is said as it is: a file they may not read is not one they
 // "cannot write". A folder they may not write to holds no new file, so a writable file in it
 // is rewritten in place, with the same result.

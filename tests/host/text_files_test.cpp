@@ -182,6 +182,32 @@ TEST_F(text_files, a_rewrite_reads_the_old_file_and_replaces_it_as_a_whole_on_cl
     EXPECT_EQ(entries(), 1);
 }
 
+// A rewrite killed before it replaced the file leaves its new content's file behind; the next
+// change of that file clears it, and nothing else.
+TEST_F(text_files, the_next_change_clears_what_an_interrupted_rewrite_left) {
+    const lines leftovers = {".profile.dat.a1B2c3", ".profile.dat.ZZZZZZ"};
+    const lines kept = {".profile.dat.a1B2c", ".other.dat.a1B2c3", "nrv1A2B.tmp"};
+    for (const iomode mode : {for_writing, for_appending}) {
+        put("a\r\n");
+        for (const auto& name : leftovers) {
+            put(std::string(1000, 'x'), name);
+        }
+        for (const auto& name : kept) {
+            put("keep", name);
+        }
+        auto stream = files_->open_text_file("profile.dat", mode);
+        stream->write_line("b");
+        stream->close();
+        for (const auto& name : leftovers) {
+            EXPECT_FALSE(fs::exists(name)) << name << mode;
+        }
+        for (const auto& name : kept) {
+            EXPECT_EQ(bytes_of(name), "keep") << name << mode;
+        }
+        EXPECT_EQ(bytes_of(), mode == for_writing ? "b\r\n" : "a\r\nb\r\n");
+    }
+}
+
 TEST_F(text_files, a_rewrite_that_fails_leaves_the_old_file) {
     put("old\r\n");
     try {

@@ -1,22 +1,19 @@
-// profile.dat under faults: every system call of an append, an overwrite and a delete made to
-// fail in turn, a full disk, and two copies of the program changing the file at once. After
-// each, the file holds exactly the old content or exactly the new one, the new one exactly
-// when the command says it succeeded; no line is lost or doubled.
+// profile.dat under faults on Linux itself: a full disk, and two copies of the program changing
+// the file at once. After each, the file holds exactly the old content or exactly the new one,
+// the new one exactly when the command says it succeeded; no line is lost or doubled. (Every
+// call of the file component failing in turn: tests/host/text_protocol_test.cpp.)
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <string>
 
-#include "failing_calls.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "support/temp_dir.h"
@@ -50,47 +47,6 @@ const command commands[] = {
      [](host::file_system& f, profile_table& t) { return delete_profile(f, t, "A"); }},
 };
 
-// Loads old, runs the command, and says whether the file then holds exactly the old content
-// after a failure (with its message) or exactly the new one after a success.
-bool old_or_new(host::file_system& files, const command& c, const std::string& old, int fail_nth,
-                int error, int* calls = nullptr) {
-    write_bytes("profile.dat", old);
-    profile_table table;
-    std::string load_error;
-    load_profiles(files, table, load_error);
-    store_result result;
-    {
-        const testing::failing_scope failing(fail_nth, error);
-        result = c.run(files, table);
-        if (calls != nullptr) {
-            *calls = failing.made();
-        }
-    }
-    const std::string left = read_bytes("profile.dat");
-    if (result.result == store_result::status::done) {
-        return left == c.after(old);
-    }
-    return left == old && !result.error_description.empty();
-}
-
-// Every command with its 1st, 2nd, ... call failing until one runs out of calls to fail;
-// answers the runs that broke the rule, and counts the runs.
-int sweep_failures(int& runs) {
-    auto files = host::create_file_system();
-    int broken = 0;
-    for (const auto& c : commands) {
-        int calls = 1;
-        for (int nth = 1; nth <= calls + 1; ++nth, ++runs) {
-            if (!old_or_new(*files, c, old_content, nth, nth % 2 == 0 ? EIO : ENOSPC, &calls)) {
-                ADD_FAILURE() << c.name << " with call " << nth << " failing";
-                ++broken;
-            }
-        }
-    }
-    std::cout << runs << " runs, each with one call failing, by user " << ::geteuid() << std::endl;
-    return broken;
-}
-
 // Runs body in a child process, as user nobody when ordinary is true; answers its result.
 int in_child(bool ordinary, const std::function<int()>& body) {
     const pid_t child = ::fork();
@@ -100,28 +56,6 @@ int in_child(bool ordinary, const std::function<int()>& body) {
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(reliability, every_call_of_append_overwrite_and_delete_failing_in_turn) {
-    testing::temp_dir dir;
-    int runs = 0;
-    EXPECT_EQ(sweep_failures(runs), 0);
-    EXPECT_GT(runs, 60);
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "the sweep in a folder the user may not write to needs root, to run it "
-                        "as another user than the folder's owner";
-    }
-    // The same where a rewrite is made in place.
-    fs::permissions(".", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                             fs::perms::others_read | fs::perms::others_exec);
-    write_bytes("profile.dat", "");
-    ASSERT_EQ(::chmod("profile.dat", 0666), 0);
-    EXPECT_EQ(in_child(true,
-                       [] {
-                           int in_place_runs = 0;
-                           return sweep_failures(in_place_runs);
-                       }),
-              0);
 }
 
 // A full disk: each command on a small file system of the test's own, with less and less room.
@@ -159,7 +93,6 @@ TEST(reliability, a_full_disk_leaves_the_old_file_or_the_new_one) {
                 const auto room = fs::space(".").available;
                 write_bytes("filler",
                             std::string(room - static_cast<std::size_t>(free_kib) * 1024, 'f'));
-                testing::failing_calls::instance().armed = false;
                 profile_table table;
                 std::string error;
                 load_profiles(*files, table, error);

@@ -1,16 +1,11 @@
-// The Linux side of the file component where it meets Linux itself: a rewrite's new file
-// keeps the old one's mode and owner, leftovers of an interrupted rewrite, another user's
-// rights, another copy's lock. What every side
-// shares is tests/host/text_files_test.cpp.
-#include <fcntl.h>
+// The Linux port of the file component where it meets Linux itself: a rewrite's new file
+// keeps the old one's mode and owner; another user's rights. What every side shares is
+// tests/host/text_files_test.cpp, the protocol itself tests/host/text_protocol_test.cpp.
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -84,31 +79,15 @@ TEST_F(file_system_test, a_rewrite_is_a_new_file_with_the_old_ones_mode_and_owne
 
 // (A full disk: tests/reliability.)
 
-// A rewrite killed before it replaced the file leaves its new content's file behind; the next
-// write of that file clears it, and nothing else.
-TEST_F(file_system_test, the_next_write_clears_what_an_interrupted_rewrite_left) {
-    const std::vector<std::string> leftovers = {".profile.dat.a1B2c3", ".profile.dat.ZZZZZZ"};
-    const std::vector<std::string> kept = {".profile.dat.a1B2c", ".profile.dat.a1B2c3d",
-                                           ".other.dat.a1B2c3", ".profile.dat.a-B2c3"};
-    for (const iomode mode : {for_writing, for_appending}) {
-        put("a\r\n");
-        for (const auto& name : leftovers) {
-            put(std::string(1000, 'x'), name);
-        }
-        for (const auto& name : kept) {
-            put("keep", name);
-        }
-        auto stream = files_->open_text_file("profile.dat", mode);
-        stream->write_line("b");
-        stream->close();
-        for (const auto& name : leftovers) {
-            EXPECT_FALSE(fs::exists(name)) << name << mode;
-        }
-        for (const auto& name : kept) {
-            EXPECT_EQ(bytes_of(name), "keep") << name << mode;
-        }
-        EXPECT_EQ(bytes_of(), mode == for_writing ? "b\r\n" : "a\r\nb\r\n");
-    }
+// A rewrite through a symbolic link replaces the file it points to; a delete removes the link.
+TEST_F(file_system_test, a_symbolic_link_is_followed_by_a_rewrite_and_deleted_itself) {
+    put("a\r\n", "target.dat");
+    fs::create_symlink("target.dat", "profile.dat");
+    files_->open_text_file("profile.dat", for_writing)->write_line("b");
+    EXPECT_TRUE(fs::is_symlink("profile.dat"));
+    files_->delete_file("profile.dat");
+    EXPECT_FALSE(fs::exists(fs::symlink_status("profile.dat")));
+    EXPECT_EQ(bytes_of("target.dat"), "b\r\n");
 }
 
 // What an ordinary user may not do is said as it is: a file they may not read is not one they
@@ -159,30 +138,6 @@ TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
     EXPECT_EQ(sticky, 0);
     EXPECT_EQ(bytes_of(), "c\r\nd\r\n");
     EXPECT_EQ(entries(), 1);
-}
-
-// Another copy holding the file for a moment is waited for; one holding it for long is not.
-TEST_F(file_system_test, a_lock_held_for_a_moment_is_waited_for_and_a_long_one_fails) {
-    put("a\r\n");
-    using clock = std::chrono::steady_clock;
-    for (const auto& [held_ms, error] : {std::pair{300, 0}, std::pair{3000, 70}}) {
-        const pid_t holder = ::fork();
-        if (holder == 0) {
-            const int fd = ::open("profile.dat", O_RDONLY);
-            ::flock(fd, LOCK_EX);
-            ::usleep(static_cast<useconds_t>(held_ms) * 1000);
-            ::_exit(0);
-        }
-        ::usleep(100000);  // the holder has the lock
-        const auto start = clock::now();
-        EXPECT_EQ(error_of([&] { files_->open_text_file("profile.dat", for_appending); }), error);
-        const auto waited =
-            std::chrono::duration_cast<std::chrono::milliseconds>(clock::now() - start);
-        EXPECT_GE(waited.count(), error == 0 ? 100 : 900) << held_ms;
-        EXPECT_LE(waited.count(), 2000) << held_ms;
-        ::kill(holder, SIGKILL);
-        ::waitpid(holder, nullptr, 0);
-    }
 }
 
 }  // namespace

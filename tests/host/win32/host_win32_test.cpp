@@ -1,6 +1,7 @@
 // The Windows side of the host layer where it meets Windows itself, run under Wine: the
-// version query, command scripts run hidden through the shell with their exit codes, and
-// the read-only attribute that a process running as root under Wine would write through.
+// version query, command scripts run hidden through the shell with their exit codes, the
+// read-only attribute that a process running as root under Wine would write through, a full
+// disk, and the two ways a rewrite replaces the file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "host/host.h"
 #include "host/platform.h"
+#include "host/win32/file_port_win32.h"
 #include "support/temp_dir.h"
 
 namespace norvane::host {
@@ -150,93 +152,65 @@ TEST_F(shell_win32, the_read_only_attribute_refuses_every_change) {
     SetFileAttributesW(L"profile.dat", FILE_ATTRIBUTE_NORMAL);
 }
 
-// A full disk: 61, and a rewrite leaves the old file as it was. NORVANE_SMALL_DISK names a
-// small file system's folder (the test run mounts one), else skipped.
-TEST(files_win32, a_full_disk_is_61_and_a_rewrite_keeps_the_old_file) {
+// A full disk: 61, and the file as it was: an append cut back, a rewrite's new file gone.
+// NORVANE_SMALL_DISK names a small file system's folder (the test run mounts one), else
+// skipped.
+TEST(files_win32, a_full_disk_is_61_and_leaves_the_old_file) {
     const char* folder = std::getenv("NORVANE_SMALL_DISK");
     if (folder == nullptr) {
         GTEST_SKIP() << "NORVANE_SMALL_DISK not set";
     }
     const std::string name = std::string(folder) + "\\profile.dat";
-    write_bytes(name, std::string(30000, 'o'));
     auto files = create_file_system();
-    int number = 0;
-    try {
-        auto stream = files->open_text_file(name, for_writing);
-        for (int i = 0; i < 100; ++i) {
-            stream->write_line(std::string(1000, 'n'));
-        }
-        stream->close();
-    } catch (const host_error& error) {
-        number = error.number();
-    }
-    EXPECT_EQ(number, 61);
-    EXPECT_EQ(read_bytes(name), std::string(30000, 'o'));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                            std::filesystem::directory_iterator()),
-              1);
-}
-
-// A rewrite interrupted before it replaced the file leaves its new content behind; the next
-// write clears such leftovers, and nothing else.
-TEST(files_win32, the_next_write_clears_what_an_interrupted_rewrite_left) {
-    testing::temp_dir dir;
-    write_bytes("profile.dat", "a\r\n");
-    for (const char* name : {"nrv1A2B.tmp", "nrvF.TMP"}) {
-        write_bytes(name, std::string(1000, 'x'));
-    }
-    for (const char* name : {"nrvG.tmp", "nrv12345.tmp", "other.tmp", "nrv1.txt"}) {
-        write_bytes(name, "keep");
-    }
-    auto files = create_file_system();
-    auto stream = files->open_text_file("profile.dat", for_appending);
-    stream->write_line("b");
-    stream->close();
-    EXPECT_FALSE(std::filesystem::exists("nrv1A2B.tmp"));
-    EXPECT_FALSE(std::filesystem::exists("nrvF.TMP"));
-    for (const char* name : {"nrvG.tmp", "nrv12345.tmp", "other.tmp", "nrv1.txt"}) {
-        EXPECT_EQ(read_bytes(name), "keep") << name;
-    }
-    EXPECT_EQ(read_bytes("profile.dat"), "a\r\nb\r\n");
-}
-
-// A file another copy holds, released on a thread of its own after a while.
-struct held_file {
-    HANDLE file;
-    DWORD after_ms;
-};
-
-DWORD WINAPI release_later(void* held) {
-    auto* h = static_cast<held_file*>(held);
-    Sleep(h->after_ms);
-    CloseHandle(h->file);
-    return 0;
-}
-
-// Another copy holding the file for a moment is waited for; one holding it for long is not.
-TEST(files_win32, a_lock_held_for_a_moment_is_waited_for_and_a_long_one_fails) {
-    testing::temp_dir dir;
-    write_bytes("profile.dat", "a\r\n");
-    auto files = create_file_system();
-    for (const DWORD held_ms : {300u, 3000u}) {
-        HANDLE holder = CreateFileW(L"profile.dat", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-        held_file job{holder, held_ms};
-        HANDLE thread = CreateThread(nullptr, 0, release_later, &job, 0, nullptr);
-        ASSERT_NE(thread, nullptr);
-        const DWORD start = GetTickCount();
-        int error = 0;
+    for (const iomode mode : {for_writing, for_appending}) {
+        write_bytes(name, std::string(30000, 'o'));
+        int number = 0;
         try {
-            files->open_text_file("profile.dat", for_appending)->close();
-        } catch (const host_error& failure) {
-            error = failure.number();
+            auto stream = files->open_text_file(name, mode);
+            for (int i = 0; i < 100; ++i) {
+                stream->write_line(std::string(1000, 'n'));
+            }
+            stream->close();
+        } catch (const host_error& error) {
+            number = error.number();
         }
-        const DWORD waited = GetTickCount() - start;
-        EXPECT_EQ(error, held_ms < 1000 ? 0 : 70) << held_ms;
-        EXPECT_GE(waited, held_ms < 1000 ? 200u : 900u) << held_ms;
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        EXPECT_EQ(number, 61) << mode;
+        EXPECT_EQ(read_bytes(name), std::string(30000, 'o')) << mode;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << mode;
+    }
+}
+
+// ReplaceFileW as the test hands it to the file component: the calls that replaced a file.
+int replace_calls = 0;
+BOOL WINAPI counted_replace(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                            LPVOID exclude, LPVOID reserved) {
+    const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ReplaceFileW");
+    const auto real = reinterpret_cast<replace_file_call>(reinterpret_cast<void (*)()>(found));
+    const BOOL done = real(replaced, replacement, backup, flags, exclude, reserved);
+    replace_calls += done ? 1 : 0;
+    return done;
+}
+
+// A rewrite replaces the file through ReplaceFileW where kernel32 has it, and through
+// MoveFileExW alone where it does not (Windows NT 4.0): the same file either way.
+TEST(files_win32, a_rewrite_replaces_through_replace_file_or_move_file) {
+    testing::temp_dir dir;
+    for (const replace_file_call call : {replace_file_call{counted_replace}, replace_file_call{}}) {
+        write_bytes("profile.dat", "a\r\nb\r\n");
+        replace_calls = 0;
+        auto files = create_file_system(call);
+        auto stream = files->open_text_file("profile.dat", for_writing);
+        stream->write_line(stream->read_line());
+        stream->write_line("c");
+        stream->close();
+        EXPECT_EQ(replace_calls, call != nullptr ? 1 : 0);
+        EXPECT_EQ(read_bytes("profile.dat"), "a\r\nc\r\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
+                                std::filesystem::directory_iterator()),
+                  1);
     }
 }
 

@@ -1,0 +1,92 @@
+// The small per-platform part of the file component. The text streams, their all-or-nothing
+// changes, the lock wait, the clearing of leftovers and the rewrite in place are written once
+// (host/text_files.cpp) over this port; each platform side gives the few calls below. Every
+// file is reached through the folder it lies in, held open: files are opened, made, replaced
+// and removed by their name in that folder, and what was opened is asked about itself.
+// A failing call throws host_error with the program's number for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace norvane::host {
+
+// What a file that was opened is (fstat of the open file, not of its name).
+struct file_facts {
+    bool regular = true;     // a plain file: not a folder, device or pipe
+    bool read_only = false;  // no one may change it (no write bit, or the read-only attribute)
+    std::uint64_t size = 0;
+};
+
+// One open file. Dropping it closes it and lets its lock go.
+class port_file {
+  public:
+    virtual ~port_file() = default;
+    virtual file_facts facts() = 0;
+    // Up to size bytes from offset; fewer only at the end of the file.
+    virtual std::string read_at(std::uint64_t offset, std::size_t size) = 0;
+    virtual void write_at(std::uint64_t offset, const std::string& bytes) = 0;
+    virtual void truncate(std::uint64_t size) = 0;
+    // Makes the file size bytes long with the room on disk taken, where the platform can.
+    virtual void grow(std::uint64_t size) = 0;
+    virtual void flush() = 0;
+};
+
+enum class file_lock { shared, exclusive };
+
+// What an open gives: the file, or no file when another stream holds its lock.
+struct opened_file {
+    std::unique_ptr<port_file> file;
+    bool created = false;  // the open made the file
+};
+
+// A folder held open, and the files in it by their names (without any folder part).
+class port_folder {
+  public:
+    virtual ~port_folder() = default;
+    virtual bool holds_file(const std::string& name) = 0;
+    // Opens for reading, and for writing too when writing is set, and takes the lock without
+    // waiting. create makes a missing file.
+    virtual opened_file open(const std::string& name, file_lock lock, bool writing,
+                             bool create) = 0;
+    // Whether the name still leads to the file that was opened under it.
+    virtual bool still_names(const std::string& name, port_file& file) = 0;
+    // A new file of that name, made only if the name is free. No file when the name is taken
+    // (taken set) or the folder lets the program make no file (taken clear).
+    virtual std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) = 0;
+    // Puts the file named from (open as replacement, flushed) in the place of the file named
+    // to (open as old, under its lock), with the old one's owner and permissions where the
+    // platform keeps them. False when the folder refuses to replace another user's file.
+    virtual bool replace(const std::string& from, const std::string& to, port_file& old,
+                         port_file& replacement) = 0;
+    // Removes the name; held, when given, is that file, open under its exclusive lock.
+    virtual void remove(const std::string& name, std::unique_ptr<port_file> held) = 0;
+    virtual std::vector<std::string> names() = 0;
+    // Makes a replacement last through a power loss, where the platform needs it.
+    virtual void sync() = 0;
+};
+
+class file_port {
+  public:
+    virtual ~file_port() = default;
+    // The folder a name lies in, and the name within it (leaf); no folder when it is missing.
+    // With follow_link, a symbolic link under the name stands for the file it points to.
+    virtual std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                                     bool follow_link) = 0;
+    // A steady clock in milliseconds, and a pause of a few of them, for the lock wait.
+    virtual std::uint64_t milliseconds() = 0;
+    virtual void pause() = 0;
+    // The bytes of a command script's line, in the code page its interpreter reads.
+    virtual std::string script_bytes(const std::string& text);
+    virtual bool script_can_hold(const std::string& text);
+};
+
+// The file component over a port.
+std::unique_ptr<file_system> make_file_system(std::unique_ptr<file_port> port);
+
+}  // namespace norvane::host

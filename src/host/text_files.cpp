@@ -1,0 +1,587 @@
+// The file component, written once over each platform's port (host/file_port.h): text files
+// in code page 932 with CR LF line ends, locks that keep running copies of the program from
+// interleaving their changes, and changes that are all or nothing. A stream collects what is
+// written and close puts it in the file at once: an append cut short is cut back off, and a
+// rewrite writes a new file beside the old one and replaces the old one with it as a whole,
+// or, where the folder takes no new file, writes over the old one in place and puts the old
+// content back when that fails.
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "host/cp932.h"
+#include "host/file_port.h"
+#include "host/host.h"
+
+namespace norvane::host {
+
+std::string file_port::script_bytes(const std::string& text) {
+    return to_cp932(text);
+}
+
+bool file_port::script_can_hold(const std::string& text) {
+    return representable_in_cp932(text);
+}
+
+namespace {
+
+// How long (milliseconds) an open waits for a lock that another copy holds for a moment.
+constexpr std::uint64_t lock_wait = 1000;
+
+// How often an open tries again when another copy replaced the file between open and lock.
+constexpr int lock_attempts = 8;
+
+// What the program says when it may not read a file (70 is otherwise "書き込みできません。").
+const char* const read_denied_text = "読み込みできません。";
+
+[[noreturn]] void fail(int number) {
+    throw host_error(number);
+}
+
+void check_name(const std::string& name) {
+    if (name.empty() || name.find('\0') != std::string::npos) {
+        fail(path_file_access_error);
+    }
+}
+
+// Opens the file and takes its lock, waiting up to lock_wait for another stream to let it go;
+// a lock held longer fails with 70, as a file in use does on Windows. A rewrite replaces the
+// file by another one, so the locked file is checked to still be the one under the name.
+opened_file open_locked(file_port& port, port_folder& folder, const std::string& name,
+                        file_lock lock, bool writing, bool create) {
+    const std::uint64_t deadline = port.milliseconds() + lock_wait;
+    for (int replaced = 0; replaced < lock_attempts;) {
+        opened_file opened;
+        try {
+            opened = folder.open(name, lock, writing, create);
+        } catch (const host_error& error) {
+            if (error.number() == permission_denied && !writing) {
+                throw host_error(permission_denied, read_denied_text);
+            }
+            throw;
+        }
+        if (!opened.file) {
+            if (port.milliseconds() >= deadline) {
+                fail(permission_denied);
+            }
+            port.pause();
+            continue;
+        }
+        if (!opened.file->facts().regular) {
+            fail(path_file_access_error);
+        }
+        if (folder.still_names(name, *opened.file)) {
+            return opened;
+        }
+        ++replaced;
+    }
+    fail(permission_denied);
+}
+
+// The whole content of a file from its start.
+std::string read_all(port_file& file) {
+    const std::uint64_t size = file.facts().size;
+    std::string data;
+    for (;;) {
+        const std::size_t want = data.size() < size ? std::size_t(size - data.size()) + 1 : 65536;
+        const std::string chunk = file.read_at(data.size(), want);
+        if (chunk.empty()) {
+            return data;
+        }
+        data += chunk;
+    }
+}
+
+// A rewrite's new content lies beside the file as "." + its name + "." + six letters or
+// digits until it replaces the file; these names are those of no other file.
+bool is_new_content_of(const std::string& entry, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (std::size_t i = prefix.size(); i < entry.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(entry[i]);
+        if (!((c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes what rewrites of the file left when they were stopped (killed, or the machine went
+// down) before they replaced it. Called under the file's exclusive lock: a rewrite takes it
+// before it makes its new content and keeps it until that replaced the file, so whatever new
+// content of this file's is there now is a leftover. What cannot be removed now is kept for a
+// later change.
+void clear_leftovers(port_folder& folder, const std::string& name) {
+    try {
+        for (const std::string& entry : folder.names()) {
+            if (is_new_content_of(entry, name)) {
+                try {
+                    folder.remove(entry, nullptr);
+                } catch (const host_error&) {
+                }
+            }
+        }
+    } catch (const host_error&) {
+    }
+}
+
+// Six letters and digits; which ones matters little, as a name already taken is tried again.
+std::string six_characters(std::uint64_t seed) {
+    static std::uint64_t state = seed ^ reinterpret_cast<std::uintptr_t>(&state);
+    const char* const alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    std::string text;
+    for (int i = 0; i < 6; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        text += alphabet[state % 62];
+    }
+    return text;
+}
+
+// A new file beside the file for a rewrite's new content, and its name; no file when the
+// folder takes none.
+std::unique_ptr<port_file> create_new_content(file_port& port, port_folder& folder,
+                                              const std::string& name, std::string& made) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = "." + name + "." + six_characters(port.milliseconds());
+        bool taken = false;
+        auto file = folder.create_new(candidate, taken);
+        if (file) {
+            made = candidate;
+            return file;
+        }
+        if (!taken) {
+            return nullptr;
+        }
+    }
+    fail(path_file_access_error);
+}
+
+// The length of the line end at data[pos] (CR LF, LF or CR), or 0.
+std::size_t line_end_at(const std::string& data, std::size_t pos) {
+    if (data[pos] == '\n') {
+        return 1;
+    }
+    if (data[pos] != '\r') {
+        return 0;
+    }
+    return pos + 1 < data.size() && data[pos + 1] == '\n' ? 2 : 1;
+}
+
+enum class stream_kind { reading, appending, rewriting };
+
+class port_stream final : public text_stream {
+  public:
+    // A rewrite also gets where its new content goes (no file: into the old file itself).
+    port_stream(stream_kind kind, file_port& port, std::unique_ptr<port_folder> folder,
+                std::string name, std::unique_ptr<port_file> file, bool script = false,
+                std::unique_ptr<port_file> new_content = nullptr, std::string new_name = "")
+        : kind_(kind),
+          port_(port),
+          folder_(std::move(folder)),
+          name_(std::move(name)),
+          file_(std::move(file)),
+          script_(script),
+          new_content_(std::move(new_content)),
+          new_name_(std::move(new_name)) {}
+
+    port_stream(const port_stream&) = delete;
+    port_stream& operator=(const port_stream&) = delete;
+
+    // Dropping a stream closes it. A stream dropped while a failure is on its way keeps the
+    // old file: its new content is most likely incomplete.
+    ~port_stream() override {
+        if (closed_) {
+            return;
+        }
+        if (std::uncaught_exceptions() > uncaught_at_open_) {
+            failed_ = true;
+        }
+        try {
+            close();
+        } catch (...) {
+            // The stream is gone; there is no one left to tell.
+        }
+    }
+
+    bool at_end_of_stream() override {
+        const failure_guard guard(*this, false);
+        load();
+        return next_ >= data_.size();
+    }
+
+    std::string read_line() override { return from_cp932(read_line_bytes()); }
+
+    std::string read_line_bytes() override {
+        const failure_guard guard(*this, false);
+        load();
+        if (next_ >= data_.size()) {
+            fail(input_past_end);
+        }
+        std::size_t end = next_;
+        while (end < data_.size() && data_[end] != '\r' && data_[end] != '\n') {
+            ++end;  // faster than two searches: lines are short
+        }
+        std::string line = data_.substr(next_, end - next_);
+        next_ = end < data_.size() ? end + line_end_at(data_, end) : end;
+        return line;
+    }
+
+    // The first line written begins with a line break.
+    void start_on_new_line() { pending_line_break_ = true; }
+
+    void write_line(const std::string& text) override {
+        add_line([&] { append_line(script_ ? port_.script_bytes(text) : to_cp932(text)); });
+    }
+
+    void write_line_bytes(const std::string& bytes) override {
+        add_line([&] {
+            if (bytes.find('\r') != std::string::npos || bytes.find('\n') != std::string::npos) {
+                fail(path_file_access_error);  // that would be more than one line
+            }
+            append_line(bytes);
+        });
+    }
+
+    // After a failed write, close only releases the file (the failure has been reported).
+    void close() override {
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        if (kind_ == stream_kind::rewriting) {
+            replace_file();
+        } else if (kind_ == stream_kind::appending) {
+            append_all();
+        } else {
+            release();
+        }
+    }
+
+  private:
+    // Marks the stream failed when a write, or any operation of a rewrite, throws: a stream
+    // whose program met a failure half way must not change the file.
+    class failure_guard {
+      public:
+        failure_guard(port_stream& stream, bool writing)
+            : stream_(stream), applies_(writing || stream.kind_ == stream_kind::rewriting) {}
+        ~failure_guard() {
+            if (applies_ && std::uncaught_exceptions() > uncaught_) {
+                stream_.failed_ = true;
+                if (stream_.failure_ == 0) {
+                    stream_.failure_ = path_file_access_error;
+                }
+            }
+        }
+        failure_guard(const failure_guard&) = delete;
+        failure_guard& operator=(const failure_guard&) = delete;
+
+      private:
+        port_stream& stream_;
+        bool applies_;
+        int uncaught_ = std::uncaught_exceptions();
+    };
+
+    // Once a write has failed the stream writes nothing more, and close changes nothing.
+    template <class adding>
+    void add_line(adding&& add) {
+        if (closed_ || kind_ == stream_kind::reading) {
+            fail(bad_file_mode);
+        }
+        if (failed_) {
+            fail(failure_);
+        }
+        const failure_guard guard(*this, true);
+        try {
+            add();
+        } catch (const host_error& error) {
+            failure_ = error.number();
+            throw;
+        }
+    }
+
+    void append_line(const std::string& bytes) {
+        if (std::exchange(pending_line_break_, false)) {
+            pending_ += "\r\n";
+        }
+        pending_ += bytes;
+        pending_ += "\r\n";
+    }
+
+    // The file as it stands on disk, read once under the stream's lock.
+    void load() {
+        if (closed_ || kind_ == stream_kind::appending) {
+            fail(bad_file_mode);
+        }
+        if (!loaded_) {
+            data_ = read_all(*file_);
+            loaded_ = true;
+        }
+    }
+
+    // Adds every line written, in one write at the end of the file. Whatever part of it a
+    // failure lets through (a full disk half way) is cut off again.
+    void append_all() {
+        if (failed_ || pending_.empty()) {
+            release();
+            return;
+        }
+        std::uint64_t end = 0;
+        try {
+            end = file_->facts().size;
+        } catch (const host_error&) {
+            release();
+            throw;
+        }
+        try {
+            file_->write_at(end, pending_);
+            file_->flush();
+        } catch (const host_error&) {
+            try {
+                file_->truncate(end);
+                file_->flush();
+            } catch (const host_error&) {
+                // The failure reported is the first one.
+            }
+            release();
+            throw;
+        }
+        release();
+    }
+
+    // Puts the new content in the old file's place: flushed to disk in a file of its own,
+    // which then replaces the old one while the lock is still held.
+    void replace_file() {
+        if (failed_) {
+            discard_new_content();
+            return;
+        }
+        if (!new_content_) {
+            rewrite_in_place();
+            return;
+        }
+        try {
+            new_content_->write_at(0, pending_);
+            new_content_->flush();
+            if (!folder_->replace(new_name_, name_, *file_, *new_content_)) {
+                // A folder open to all with the sticky bit lets the program make files but not
+                // replace another user's: the content goes into the file itself.
+                discard_new_content(false);
+                rewrite_in_place();
+                return;
+            }
+        } catch (const host_error&) {
+            discard_new_content();
+            throw;
+        }
+        new_name_.clear();
+        new_content_.reset();
+        folder_->sync();
+        release();
+    }
+
+    // A folder that takes no new file: the new content, complete and checked, is written over
+    // the old one in the file itself. The room is taken first, so a full disk stops it before
+    // any byte changed; a failure after that puts the old content back as far as the disk
+    // lets it.
+    void rewrite_in_place() {
+        bool touched = false;
+        try {
+            if (!loaded_) {
+                data_ = read_all(*file_);
+                loaded_ = true;
+            }
+        } catch (const host_error&) {
+            release();
+            throw;
+        }
+        try {
+            if (pending_.size() > data_.size()) {
+                file_->grow(pending_.size());
+            }
+            touched = true;
+            file_->write_at(0, pending_);
+            file_->truncate(pending_.size());
+            file_->flush();
+        } catch (const host_error&) {
+            try {
+                if (touched) {
+                    file_->write_at(0, data_);
+                }
+                file_->truncate(data_.size());
+                file_->flush();
+            } catch (const host_error&) {
+                // The failure reported is the first one.
+            }
+            release();
+            throw;
+        }
+        release();
+    }
+
+    void discard_new_content(bool release_file = true) noexcept {
+        new_content_.reset();
+        if (!new_name_.empty()) {
+            try {
+                folder_->remove(std::exchange(new_name_, ""), nullptr);
+            } catch (const host_error&) {
+                // Cleared as a leftover by a later write.
+            }
+        }
+        if (release_file) {
+            release();
+        }
+    }
+
+    void release() noexcept {
+        file_.reset();
+        folder_.reset();
+    }
+
+    stream_kind kind_;
+    file_port& port_;
+    std::unique_ptr<port_folder> folder_;
+    std::string name_;                        // the file's name in its folder
+    std::unique_ptr<port_file> file_;         // the file, holding the stream's lock
+    bool script_;                             // written in the command interpreter's code page
+    std::unique_ptr<port_file> new_content_;  // rewriting: the new content's own file
+    std::string new_name_;                    // rewriting: its name until it replaces the file
+    std::string data_;                        // reading: the file's bytes
+    std::size_t next_ = 0;                    // reading: where the next line starts
+    std::string pending_;                     // writing: the bytes close puts in the file
+    bool loaded_ = false;
+    bool closed_ = false;
+    bool pending_line_break_ = false;
+    bool failed_ = false;
+    int failure_ = 0;  // the number a failed stream answers further writes with
+    int uncaught_at_open_ = std::uncaught_exceptions();
+};
+
+class port_file_system final : public file_system {
+  public:
+    explicit port_file_system(std::unique_ptr<file_port> port) : port_(std::move(port)) {}
+
+    bool file_exists(const std::string& name) override {
+        if (name.empty() || name.find('\0') != std::string::npos) {
+            return false;
+        }
+        std::string leaf;
+        const auto folder = port_->open_folder(name, leaf, true);
+        return folder && folder->holds_file(leaf);
+    }
+
+    std::unique_ptr<text_stream> open_text_file(const std::string& name, iomode mode,
+                                                bool create) override {
+        check_name(name);
+        switch (mode) {
+            case for_reading: {
+                std::string leaf;
+                auto folder = folder_of(name, leaf, create);
+                opened_file opened =
+                    open_locked(*port_, *folder, leaf, file_lock::shared, false, create);
+                return std::make_unique<port_stream>(
+                    stream_kind::reading, *port_, std::move(folder), leaf, std::move(opened.file));
+            }
+            case for_appending:
+                return open_append(name, create, false);
+            case for_writing:
+                return open_rewrite(name, create);
+        }
+        fail(bad_file_mode);
+    }
+
+    std::unique_ptr<text_stream> open_command_script(const std::string& name) override {
+        check_name(name);
+        return open_append(name, true, true);
+    }
+
+    // The file is held under its exclusive lock until its name is gone: a file that a stream
+    // holds open is not deleted. A symbolic link is removed itself, never the file it names.
+    void delete_file(const std::string& name) override {
+        check_name(name);
+        std::string leaf;
+        auto folder = folder_of(name, leaf, false, false);
+        opened_file opened = open_locked(*port_, *folder, leaf, file_lock::exclusive, false, false);
+        if (opened.file->facts().read_only) {
+            fail(permission_denied);
+        }
+        folder->remove(leaf, std::move(opened.file));
+    }
+
+    bool can_store(const std::string& text) override { return representable_in_cp932(text); }
+    std::string text_of(const std::string& line_bytes) override { return from_cp932(line_bytes); }
+    std::string bytes_of(const std::string& text) override { return to_cp932(text); }
+    bool can_store_in_command_script(const std::string& text) override {
+        return port_->script_can_hold(text);
+    }
+
+  private:
+    // The folder of a name: a missing one holds no file (53), nor can one be made there (75).
+    std::unique_ptr<port_folder> folder_of(const std::string& name, std::string& leaf, bool create,
+                                           bool follow_link = true) {
+        auto folder = port_->open_folder(name, leaf, follow_link);
+        if (!folder) {
+            fail(create ? path_file_access_error : file_not_found);
+        }
+        return folder;
+    }
+
+    // A file that may not be changed (read-only attribute, or no write permission bit at
+    // all, which binds the superuser too) refuses a change with 70.
+    opened_file open_for_change(port_folder& folder, const std::string& leaf, bool create) {
+        opened_file opened = open_locked(*port_, folder, leaf, file_lock::exclusive, true, create);
+        if (!opened.created && opened.file->facts().read_only) {
+            fail(permission_denied);
+        }
+        clear_leftovers(folder, leaf);
+        return opened;
+    }
+
+    std::unique_ptr<text_stream> open_append(const std::string& name, bool create, bool script) {
+        std::string leaf;
+        auto folder = folder_of(name, leaf, create);
+        opened_file opened = open_for_change(*folder, leaf, create);
+        // A hand-edited file whose last line has no line end: the first new line must not be
+        // glued onto it. A last byte that cannot be read stops the append.
+        bool line_break_first = false;
+        if (const std::uint64_t size = opened.file->facts().size; size > 0) {
+            const std::string last = opened.file->read_at(size - 1, 1);
+            line_break_first = last != "\n" && last != "\r";
+        }
+        auto stream =
+            std::make_unique<port_stream>(stream_kind::appending, *port_, std::move(folder), leaf,
+                                          std::move(opened.file), script);
+        if (line_break_first) {
+            stream->start_on_new_line();
+        }
+        return stream;
+    }
+
+    // The old file stays locked, and readable through the stream, until close puts the new
+    // content in its place.
+    std::unique_ptr<text_stream> open_rewrite(const std::string& name, bool create) {
+        std::string leaf;
+        auto folder = folder_of(name, leaf, create);
+        opened_file opened = open_for_change(*folder, leaf, create);
+        std::string new_name;
+        auto new_content = create_new_content(*port_, *folder, leaf, new_name);
+        return std::make_unique<port_stream>(stream_kind::rewriting, *port_, std::move(folder),
+                                             leaf, std::move(opened.file), false,
+                                             std::move(new_content), std::move(new_name));
+    }
+
+    std::unique_ptr<file_port> port_;
+};
+
+}  // namespace
+
+std::unique_ptr<file_system> make_file_system(std::unique_ptr<file_port> port) {
+    return std::make_unique<port_file_system>(std::move(port));
+}
+
+}  // namespace norvane::host

@@ -1,0 +1,286 @@
+// The file component's protocol, over a port of the test's own that keeps its files in memory
+// and fails any call on demand: every change all or nothing whichever call fails, the
+// leftovers of a rewrite cleared by the file's own name under its lock, the lock waited for
+// until a deadline, and the rewrite in place where the folder takes no new file. The real
+// ports have their own tests (tests/host/posix, tests/host/win32, tests/reliability).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "host/file_port.h"
+#include "host/host.h"
+
+namespace norvane::host {
+namespace {
+
+// The files of one folder, the locks on them, and what the test makes happen.
+struct memory_disk {
+    std::map<std::string, std::string> files;
+    std::map<std::string, int> locks;  // > 0 readers, -1 a writer
+    bool takes_new_files = true;
+    bool replaces = true;
+    int busy_opens = 0;     // so many opens find the file held by another stream
+    int swapped_opens = 0;  // so many opens find the name moved to another file
+    int fail_at = 0;        // the call that fails (0: none), with this number
+    int error = disk_full;
+    int calls = 0;
+    std::uint64_t clock = 0;        // milliseconds; a pause takes 2
+    bool cleared_unlocked = false;  // a leftover was removed without the file's lock
+
+    void call() {
+        if (++calls == fail_at) {
+            throw host_error(error);
+        }
+    }
+};
+
+class memory_file final : public port_file {
+  public:
+    memory_file(memory_disk& disk, std::string name, int lock)
+        : disk_(disk), name_(std::move(name)), lock_(lock) {
+        disk_.locks[name_] += lock_;
+    }
+    ~memory_file() override { disk_.locks[name_] -= lock_; }
+    memory_file(const memory_file&) = delete;
+    memory_file& operator=(const memory_file&) = delete;
+
+    file_facts facts() override {
+        disk_.call();
+        return {true, false, bytes().size()};
+    }
+    std::string read_at(std::uint64_t offset, std::size_t size) override {
+        disk_.call();
+        const auto at = static_cast<std::size_t>(offset);
+        return at >= bytes().size() ? "" : bytes().substr(at, size);
+    }
+    // A failing write gets half way, as on a disk that fills up.
+    void write_at(std::uint64_t offset, const std::string& data) override {
+        const auto at = static_cast<std::size_t>(offset);
+        const bool fails = disk_.calls + 1 == disk_.fail_at;
+        const std::string written = fails ? data.substr(0, data.size() / 2) : data;
+        if (bytes().size() < at + written.size()) {
+            bytes().resize(at + written.size());
+        }
+        bytes().replace(at, written.size(), written);
+        disk_.call();
+    }
+    void truncate(std::uint64_t size) override {
+        disk_.call();
+        bytes().resize(static_cast<std::size_t>(size));
+    }
+    void grow(std::uint64_t size) override { truncate(size); }
+    void flush() override { disk_.call(); }
+
+    std::string name_now;  // the name the file has after a replacement
+
+  private:
+    std::string& bytes() { return disk_.files[name_now.empty() ? name_ : name_now]; }
+    memory_disk& disk_;
+    std::string name_;
+    int lock_;
+};
+
+class memory_folder final : public port_folder {
+  public:
+    explicit memory_folder(memory_disk& disk) : disk_(disk) {}
+
+    bool holds_file(const std::string& name) override { return disk_.files.count(name) != 0; }
+
+    opened_file open(const std::string& name, file_lock lock, bool, bool create) override {
+        disk_.call();
+        opened_file opened;
+        const int held = disk_.locks[name];
+        if (disk_.busy_opens > 0 || held < 0 || (held > 0 && lock == file_lock::exclusive)) {
+            --disk_.busy_opens;
+            return opened;
+        }
+        if (!holds_file(name)) {
+            if (!create) {
+                throw host_error(file_not_found);
+            }
+            disk_.files[name];
+            opened.created = true;
+        }
+        opened.file =
+            std::make_unique<memory_file>(disk_, name, lock == file_lock::shared ? 1 : -1);
+        return opened;
+    }
+
+    bool still_names(const std::string&, port_file&) override {
+        disk_.call();
+        return disk_.swapped_opens-- <= 0;
+    }
+
+    std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) override {
+        disk_.call();
+        taken = holds_file(name);
+        if (taken || !disk_.takes_new_files) {
+            return nullptr;
+        }
+        disk_.files[name];
+        return std::make_unique<memory_file>(disk_, name, 0);
+    }
+
+    bool replace(const std::string& from, const std::string& to, port_file&,
+                 port_file& replacement) override {
+        disk_.call();
+        if (!disk_.replaces) {
+            return false;
+        }
+        disk_.files[to] = disk_.files[from];
+        disk_.files.erase(from);
+        static_cast<memory_file&>(replacement).name_now = to;
+        return true;
+    }
+
+    void remove(const std::string& name, std::unique_ptr<port_file>) override {
+        disk_.call();
+        disk_.cleared_unlocked = disk_.cleared_unlocked || disk_.locks["profile.dat"] >= 0;
+        disk_.files.erase(name);
+    }
+
+    std::vector<std::string> names() override {
+        disk_.call();
+        std::vector<std::string> found;
+        for (const auto& [name, bytes] : disk_.files) {
+            found.push_back(name);
+        }
+        return found;
+    }
+
+    void sync() override {}
+
+  private:
+    memory_disk& disk_;
+};
+
+class memory_port final : public file_port {
+  public:
+    explicit memory_port(memory_disk& disk) : disk_(disk) {}
+    std::uint64_t milliseconds() override { return disk_.clock; }
+    void pause() override { disk_.clock += 2; }
+    std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
+                                             bool) override {
+        leaf = name;
+        return std::make_unique<memory_folder>(disk_);
+    }
+
+  private:
+    memory_disk& disk_;
+};
+
+const std::string old_content = "A,1\r\nB,2\r\nC,3";  // a last line without its line end
+const std::string leftover = ".profile.dat.a1B2c3";
+
+// The changes the program makes, with the content each leaves when it succeeds.
+struct change {
+    const char* name;
+    bool takes_new_files;
+    bool replaces;
+    std::string after;
+    std::function<void(file_system&)> run;
+};
+
+void rewrite(file_system& files) {
+    auto stream = files.open_text_file("profile.dat", for_writing);
+    while (!stream->at_end_of_stream()) {
+        const std::string line = stream->read_line();
+        if (line != "B,2") {
+            stream->write_line(line == "C,3" ? "C,a longer line than before" : line);
+        }
+    }
+    stream->close();
+}
+
+const std::string rewritten = "A,1\r\nC,a longer line than before\r\n";
+const change changes[] = {
+    {"append", true, true, old_content + "\r\nD,4\r\n",
+     [](file_system& files) {
+         auto stream = files.open_text_file("profile.dat", for_appending, true);
+         stream->write_line("D,4");
+         stream->close();
+     }},
+    {"rewrite", true, true, rewritten, rewrite},
+    {"rewrite in a folder that takes no new file", false, true, rewritten, rewrite},
+    {"rewrite in a folder that replaces no file", true, false, rewritten, rewrite},
+    {"delete", true, true, "", [](file_system& files) { files.delete_file("profile.dat"); }},
+};
+
+// Every change with its 1st, 2nd, ... call failing, until one runs without a failure: the
+// file then holds exactly the old content after a failure, or the new one after a success.
+// The run without a failure has also removed the new content that a stopped rewrite of this
+// file left, under the file's lock, and kept every other file, whatever its name looks like.
+TEST(text_protocol, every_call_failing_in_turn_leaves_the_old_content_or_the_new) {
+    const std::map<std::string, std::string> kept = {
+        {".profile.dat.a1B2c", "k"},  {".profile.dat.a1B2c3d", "k"}, {".other.dat.a1B2c3", "k"},
+        {".profile.dat.a-B2c3", "k"}, {"nrv1A2B.tmp", "k"},          {"profile.dat.a1B2c3", "k"}};
+    for (const change& c : changes) {
+        for (int nth = 1;; ++nth) {
+            memory_disk disk;
+            disk.files = kept;
+            disk.files["profile.dat"] = old_content;
+            disk.files[leftover] = "x";
+            disk.takes_new_files = c.takes_new_files;
+            disk.replaces = c.replaces;
+            disk.fail_at = nth;
+            disk.error = nth % 2 == 0 ? disk_full : path_file_access_error;
+            const auto files = make_file_system(std::make_unique<memory_port>(disk));
+            bool failed = false;
+            try {
+                c.run(*files);
+            } catch (const host_error& error) {
+                failed = true;
+                EXPECT_EQ(error.number(), disk.error) << c.name << " " << nth;
+            }
+            const bool deleted = disk.files.count("profile.dat") == 0;
+            EXPECT_EQ(deleted ? "" : disk.files["profile.dat"], failed ? old_content : c.after)
+                << c.name << " with call " << nth << " failing";
+            if (disk.calls < nth) {
+                EXPECT_EQ(disk.files.count(leftover), deleted ? 1u : 0u) << c.name;
+                disk.files.erase("profile.dat");
+                disk.files.erase(leftover);
+                EXPECT_EQ(disk.files, kept) << c.name;
+                EXPECT_FALSE(disk.cleared_unlocked) << c.name;
+                EXPECT_GT(nth, 3) << c.name;
+                break;
+            }
+        }
+    }
+}
+
+// Another stream's lock is waited for up to about a second, then 70; a file replaced between
+// its open and its lock is opened again, up to eight times.
+TEST(text_protocol, a_lock_is_waited_for_until_a_deadline) {
+    const std::tuple<int, int, int, std::uint64_t> rows[] = {
+        // busy opens, swapped opens, error, milliseconds waited
+        {20, 0, 0, 40},
+        {1 << 30, 0, 70, 1000},
+        {0, 7, 0, 0},
+        {0, 8, 70, 0},
+    };
+    for (const auto& [busy, swapped, error, waited] : rows) {
+        memory_disk disk;
+        disk.files = {{"profile.dat", old_content}};
+        disk.busy_opens = busy;
+        disk.swapped_opens = swapped;
+        const auto files = make_file_system(std::make_unique<memory_port>(disk));
+        int number = 0;
+        try {
+            files->open_text_file("profile.dat", for_reading)->close();
+        } catch (const host_error& failure) {
+            number = failure.number();
+        }
+        EXPECT_EQ(number, error) << busy << " " << swapped;
+        EXPECT_EQ(disk.clock, waited) << busy << " " << swapped;
+    }
+}
+
+}  // namespace
+}  // namespace norvane::host

@@ -154,8 +154,9 @@ TEST(settings_check, after_a_good_run_the_settings_are_read_until_they_show_or_t
     activating.addresses.clear();
     host::ipv4_settings missing;
     missing.result = lookup::not_found;
-    const network_run ok{true, 0, ""};
-    const network_run failed{true, 1, "接続「LAN」を有効にできませんでした（x）。"};
+    constexpr auto ended = network_run::status::finished;
+    const network_run ok{ended, 0, ""};
+    const network_run failed{ended, 1, "接続「LAN」を有効にできませんでした（x）。"};
     const std::vector<unsigned> fifty_pauses(50, read_back_pause_ms);
 
     const struct {

@@ -3,7 +3,11 @@
 # Wine on a virtual display: the core's tests, the Windows host side's tests, the import check,
 # and the program itself driven from another process with Wine set to Windows XP, 2000, 10 and
 # NT 4.0. Ends with "N passed, N failed" (one per step) and exits non-zero on any failure.
+# NORVANE_WINDOWS_BUILD_DIR: the program's build folder (build-windows unless set); the tests
+# are built in the same name with "-tests".
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+program_build=${NORVANE_WINDOWS_BUILD_DIR:-$ROOT/build-windows}
+tests_build=$program_build-tests
 
 if [ "${1:-}" != --inside-display ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -22,20 +26,27 @@ if [ "${1:-}" != --inside-display ]; then
 
     # The program as users get it (win32 thread model), and the tests (posix thread model).
     bash "$ROOT/scripts/build-windows.sh"
-    cmake -S "$ROOT" -B "$ROOT/build-windows-tests" \
+    cmake -S "$ROOT" -B "$tests_build" \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" -DNORVANE_MINGW_THREADS=posix \
         -DCMAKE_BUILD_TYPE=Debug -DNORVANE_BUILD_TESTS=ON
-    cmake --build "$ROOT/build-windows-tests" -j"$(nproc)"
+    cmake --build "$tests_build" -j"$(nproc)"
+    # Wine starts 32-bit Windows programs with its 32-bit loader, a 32-bit Linux program.
+    if ! wine --version > /dev/null 2>&1; then
+        echo "Wine cannot start here: $(wine --version 2>&1 | tail -n 1)" >&2
+        echo "Its 32-bit loader needs the kernel's 32-bit support (off when the kernel was" \
+            "started with ia32_emulation=off or built without it)." >&2
+        exit 1
+    fi
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside-display
 fi
 
 # --- on the virtual display
 set +e
 export LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEARCH=win32
-export WINEPREFIX="$ROOT/build-windows-tests/wine-prefix"
-out="$ROOT/build-windows-tests/wine-runs"
-tests="$ROOT/build-windows-tests/tests"
-program="$ROOT/build-windows/norvane.exe"
+export WINEPREFIX="$tests_build/wine-prefix"
+out="$tests_build/wine-runs"
+tests="$tests_build/tests"
+program="$program_build/norvane.exe"
 passed=0
 failed=0
 started=$(date +%s)
@@ -101,6 +112,7 @@ set_version winxp
 lan='\x83\x8d\x81\x5b\x83\x4a\x83\x8b\x20\x83\x47\x83\x8a\x83\x41\x90\xda\x91\xb1'
 profiles="\x83\x8d\x81\x5b\x83\x4a\x83\x8b,$lan,192.168.0.10,255.255.255.0,192.168.0.1,192.168.0.1,192.168.0.2,192.168.0.3,0\r\nDHCP\x81\x69\x8e\xa9\x93\xae\x81\x6a,$lan,,,,,,,1\r\n"
 
+step import-list-formats bash "$ROOT/tests/scripts/check_windows_imports_test.sh"
 step import-check bash "$ROOT/scripts/check-windows-imports.sh" "$program"
 step core-tests wine "$tests/core_tests.exe"
 # A small file system for the full-disk test (mounting needs root; skipped otherwise).

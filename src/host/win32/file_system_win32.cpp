@@ -15,6 +15,7 @@
 #include "host/cp932.h"
 #include "host/host.h"
 #include "host/platform.h"
+#include "host/win32/system_library.h"
 #include "host/win32/wide_text.h"
 
 namespace norvane::host {
@@ -373,8 +374,8 @@ class win32_text_stream final : public text_stream {
         }
         file_.reset();
         if (err == 0 &&
-            !ReplaceFileW(target_.c_str(), temp_name_.c_str(), nullptr,
-                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) &&
+            !win32::replace_file(target_.c_str(), temp_name_.c_str(), nullptr,
+                                 REPLACEFILE_IGNORE_MERGE_ERRORS) &&
             !MoveFileExW(temp_name_.c_str(), target_.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
             err = GetLastError();

@@ -15,7 +15,10 @@
 #include "ui/main_window/win32/win32_main_window.h"
 #include "ui/win32/win32_ui_services.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+// The narrow entry: the program takes no arguments, and the C runtime's wide start-up reads
+// the command line with GetCommandLineW, which Windows 98 and Me carry only as a stub, before
+// the version check could refuse there.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The shell may hand a target to a handler that needs COM.
     const HRESULT com = CoInitialize(nullptr);
     // The status bar and the tooltips. InitCommonControlsEx is looked up, not imported: the

@@ -2,7 +2,8 @@
 # Installs what is missing, cross-builds the Windows program and its tests, and runs them under
 # Wine on a virtual display: the core's tests, the Windows host side's tests, the import check,
 # and the program itself driven from another process with Wine set to Windows XP, 2000, 10 and
-# NT 4.0. Ends with "N passed, N failed" (one per step) and exits non-zero on any failure.
+# NT 4.0 (64-bit builds under 64-bit Wine where Wine cannot start 32-bit programs). Ends with
+# "N passed, N failed" (one per step) and exits non-zero on any failure.
 # NORVANE_WINDOWS_BUILD_DIR: the program's build folder (build-windows unless set); the tests
 # are built in the same name with "-tests".
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"

@@ -4,15 +4,20 @@
 # default too) for the program, since the posix model's runtime imports calls Windows 2000
 # lacks (GetTickCount64, the vectored exception handler calls); "posix" for the tests, whose
 # GoogleTest needs std::mutex, which the win32 model lacks. The tests only run under Wine.
+# NORVANE_MINGW_ARCH: "i686" (the default, the program users get); "x86_64" only for the tests
+# where Wine cannot start 32-bit programs (scripts/test-windows.sh).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+if(NOT NORVANE_MINGW_ARCH)
+  set(NORVANE_MINGW_ARCH i686)
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${NORVANE_MINGW_ARCH})
 
 if(NOT NORVANE_MINGW_THREADS)
   set(NORVANE_MINGW_THREADS win32)
 endif()
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES NORVANE_MINGW_THREADS)
+set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES NORVANE_MINGW_THREADS NORVANE_MINGW_ARCH)
 
-set(NORVANE_MINGW_PREFIX i686-w64-mingw32)
+set(NORVANE_MINGW_PREFIX ${NORVANE_MINGW_ARCH}-w64-mingw32)
 set(CMAKE_C_COMPILER ${NORVANE_MINGW_PREFIX}-gcc-${NORVANE_MINGW_THREADS})
 set(CMAKE_CXX_COMPILER ${NORVANE_MINGW_PREFIX}-g++-${NORVANE_MINGW_THREADS})
 set(CMAKE_RC_COMPILER ${NORVANE_MINGW_PREFIX}-windres)

@@ -6,11 +6,14 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 WINDOWS_BUILD_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 zip)
 install_missing "${WINDOWS_BUILD_PACKAGES[@]}"
-dir="$ROOT/build-windows"
+# NORVANE_WINDOWS_BUILD_DIR: another build folder (one per compiler, e.g. for a second release).
+dir=${NORVANE_WINDOWS_BUILD_DIR:-$ROOT/build-windows}
 cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" \
     -DNORVANE_MINGW_THREADS=win32 -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF
 cmake --build "$dir" -j"$(nproc)"
 echo "Built $dir/norvane.exe"
+# It must load on Windows NT 4.0, 98 and Me (to refuse there) and use only what 2000 provides.
+bash "$ROOT/scripts/check-windows-imports.sh" "$dir/norvane.exe"
 
 # The version as the About dialog shows it, without the "v": 1.11.0508.
 version_part() { sed -n "s/^set(NORVANE_VERSION_$1 \([0-9]*\))$/\1/p" "$ROOT/CMakeLists.txt"; }

@@ -2,8 +2,13 @@
 # Installs what is missing, cross-builds the Windows program and its tests, and runs them under
 # Wine on a virtual display: the core's tests, the Windows host side's tests, the import check,
 # and the program itself driven from another process with Wine set to Windows XP, 2000, 10 and
-# NT 4.0. Ends with "N passed, N failed" (one per step) and exits non-zero on any failure.
+# NT 4.0 (64-bit builds under 64-bit Wine where Wine cannot start 32-bit programs). Ends with
+# "N passed, N failed" (one per step) and exits non-zero on any failure.
+# NORVANE_WINDOWS_BUILD_DIR: the program's build folder (build-windows unless set); the tests
+# are built in the same name with "-tests".
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+program_build=${NORVANE_WINDOWS_BUILD_DIR:-$ROOT/build-windows}
+tests_build=$program_build-tests
 
 if [ "${1:-}" != --inside-display ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -20,22 +25,50 @@ if [ "${1:-}" != --inside-display ]; then
         locale-gen
     fi
 
-    # The program as users get it (win32 thread model), and the tests (posix thread model).
+    # The program as users get it (win32 thread model, its imports checked), and the tests
+    # (posix thread model).
     bash "$ROOT/scripts/build-windows.sh"
-    cmake -S "$ROOT" -B "$ROOT/build-windows-tests" \
+    # Wine starts 32-bit Windows programs with its 32-bit loader, a 32-bit Linux program, which
+    # a kernel without 32-bit support (started with ia32_emulation=off) cannot run. There the
+    # tests, the program beside them and the driver are built for 64-bit Windows and run under
+    # 64-bit Wine: the same sources and steps, but not the 32-bit program itself.
+    export NORVANE_WINE_ARCH=i686
+    if ! wine --version > /dev/null 2>&1; then
+        echo "Wine's 32-bit loader cannot start here ($(wine --version 2>&1 | tail -n 1))." >&2
+        echo "Testing a 64-bit build of the same sources under 64-bit Wine instead." >&2
+        install_missing g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64
+        NORVANE_WINE_ARCH=x86_64
+    fi
+    cmake -S "$ROOT" -B "$tests_build-$NORVANE_WINE_ARCH" \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" -DNORVANE_MINGW_THREADS=posix \
-        -DCMAKE_BUILD_TYPE=Debug -DNORVANE_BUILD_TESTS=ON
-    cmake --build "$ROOT/build-windows-tests" -j"$(nproc)"
+        -DNORVANE_MINGW_ARCH="$NORVANE_WINE_ARCH" -DCMAKE_BUILD_TYPE=Debug -DNORVANE_BUILD_TESTS=ON
+    cmake --build "$tests_build-$NORVANE_WINE_ARCH" -j"$(nproc)"
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside-display
 fi
 
 # --- on the virtual display
 set +e
+tests_build=$tests_build-${NORVANE_WINE_ARCH:-i686}
 export LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEARCH=win32
-export WINEPREFIX="$ROOT/build-windows-tests/wine-prefix"
-out="$ROOT/build-windows-tests/wine-runs"
-tests="$ROOT/build-windows-tests/tests"
-program="$ROOT/build-windows/norvane.exe"
+export WINEPREFIX="$tests_build/wine-prefix"
+out="$tests_build/wine-runs"
+tests="$tests_build/tests"
+program="$program_build/norvane.exe"
+if [ "${NORVANE_WINE_ARCH:-i686}" = x86_64 ]; then
+    # Debian's wine and its tools start the 32-bit loader whenever it is installed.
+    WINEARCH=win64
+    program="$tests_build/norvane.exe"
+    mkdir -p "$tests_build/wine64-bin"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+        > "$tests_build/wine64-bin/wine"
+    printf '#!/bin/sh\nexec /usr/lib/wine/wineserver64 "$@"\n' > "$tests_build/wine64-bin/wineserver"
+    for tool in wineboot winepath; do
+        printf '#!/bin/sh\nexec "%s/wine" %s "$@"\n' "$tests_build/wine64-bin" "$tool" \
+            > "$tests_build/wine64-bin/$tool"
+    done
+    chmod +x "$tests_build"/wine64-bin/*
+    export PATH="$tests_build/wine64-bin:$PATH"
+fi
 passed=0
 failed=0
 started=$(date +%s)
@@ -81,7 +114,7 @@ drive() {  # folder arguments...: the driver in the folder
 mountpoint -q "$out/small-disk" 2> /dev/null && umount "$out/small-disk"
 rm -rf "$WINEPREFIX" "$out"
 mkdir -p "$out"
-echo "Wine prefix (32-bit, fresh)"
+echo "Wine prefix ($WINEARCH, fresh)"
 wineboot -i > "$out/wineboot.log" 2>&1
 cat > "$out/setup.reg" <<'REG'
 REGEDIT4
@@ -101,7 +134,8 @@ set_version winxp
 lan='\x83\x8d\x81\x5b\x83\x4a\x83\x8b\x20\x83\x47\x83\x8a\x83\x41\x90\xda\x91\xb1'
 profiles="\x83\x8d\x81\x5b\x83\x4a\x83\x8b,$lan,192.168.0.10,255.255.255.0,192.168.0.1,192.168.0.1,192.168.0.2,192.168.0.3,0\r\nDHCP\x81\x69\x8e\xa9\x93\xae\x81\x6a,$lan,,,,,,,1\r\n"
 
-step import-check bash "$ROOT/scripts/check-windows-imports.sh" "$program"
+step import-list-formats bash "$ROOT/tests/scripts/check_windows_imports_test.sh"
+step import-check bash "$ROOT/scripts/check-windows-imports.sh" "$program_build/norvane.exe"
 step core-tests wine "$tests/core_tests.exe"
 # A small file system for the full-disk test (mounting needs root; skipped otherwise).
 small="$out/small-disk"

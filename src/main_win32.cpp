@@ -10,17 +10,29 @@
 
 #include "common/program_state.h"
 #include "host/platform.h"
+#include "host/win32/system_library.h"
 #include "startup/startup.h"
 #include "ui/main_window/win32/win32_main_window.h"
 #include "ui/win32/win32_ui_services.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+// The narrow entry: the program takes no arguments, and the C runtime's wide start-up reads
+// the command line with GetCommandLineW, which Windows 98 and Me carry only as a stub, before
+// the version check could refuse there.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // The shell may hand a target to a handler that needs COM.
     const HRESULT com = CoInitialize(nullptr);
+    // The status bar and the tooltips. InitCommonControlsEx is looked up, not imported: the
+    // common controls of a plain Windows NT 4.0 lack it, and the program must load there to
+    // refuse to run; their InitCommonControls registers every class.
+    using init_controls_call = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    const auto init_controls = norvane::host::win32::loaded_entry<init_controls_call>(
+        "comctl32.dll", "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_BAR_CLASSES;  // the status bar and the tooltips
-    InitCommonControlsEx(&controls);
+    controls.dwICC = ICC_BAR_CLASSES;
+    if (init_controls == nullptr || !init_controls(&controls)) {
+        InitCommonControls();
+    }
 
     int exit_code = 0;
     {

@@ -4,6 +4,7 @@
 // NT 4.0 lacks it, else MoveFileExW; command scripts are written in the console code page,
 // the one the command interpreter reads them in.
 #include "host/win32/file_port_win32.h"
+#include "host/win32/system_library.h"
 
 #include <algorithm>
 #include <memory>
@@ -307,9 +308,8 @@ std::unique_ptr<file_system> create_file_system(replace_file_call replace_file) 
 
 // kernel32's ReplaceFileW, looked up at run time: Windows NT 4.0 has none.
 std::unique_ptr<file_system> create_file_system() {
-    const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ReplaceFileW");
     return create_file_system(
-        reinterpret_cast<replace_file_call>(reinterpret_cast<void (*)()>(found)));
+        win32::loaded_entry<replace_file_call>("kernel32.dll", "ReplaceFileW"));
 }
 
 }  // namespace norvane::host

@@ -1,9 +1,11 @@
 // Reading a connection's IPv4 settings back on Windows. The connection's name (as the user
 // sees it in Network Connections and as netsh takes it) is kept in the registry under the
 // network class key, per adapter; the adapter's addresses, gateway and DHCP state come from
-// GetAdaptersInfo, its DNS servers from GetPerAdapterInfo, its link from GetIfEntry (all on
-// Windows 2000 and later). An adapter without a link lists 0.0.0.0: what netsh stored for it
-// is in the TCP/IP service's registry key of the adapter.
+// GetAdaptersInfo, its DNS servers from GetPerAdapterInfo, its link from GetIfEntry. These are
+// looked up in the system's iphlpapi.dll when the settings are read, not imported: Windows NT
+// 4.0 lacks them, and the program must still load there to refuse to run. An adapter without a
+// link lists 0.0.0.0: what netsh stored for it is in the TCP/IP service's registry key of the
+// adapter.
 #include "host/win32/network_settings_win32.h"
 
 #include <windows.h>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "host/platform.h"
+#include "host/win32/system_library.h"
 #include "host/win32/wide_text.h"
 
 namespace norvane::host {
@@ -126,16 +129,6 @@ std::vector<std::string> narrowed(const std::vector<std::wstring>& texts) {
 
 // True while the interface has a link: Windows reports an adapter whose cable is out, or
 // that has joined no wireless network, as not operational.
-bool has_link(DWORD index) {
-    MIB_IFROW row{};
-    row.dwIndex = index;
-    if (GetIfEntry(&row) != NO_ERROR) {
-        return true;  // not known: read as it is listed
-    }
-    return row.dwOperStatus == MIB_IF_OPER_STATUS_CONNECTED ||
-           row.dwOperStatus == MIB_IF_OPER_STATUS_OPERATIONAL;
-}
-
 }  // namespace
 
 std::vector<connection_name> registry_connection_names() {
@@ -176,35 +169,72 @@ std::vector<std::string> address_strings(const IP_ADDR_STRING* entry) {
     return texts;
 }
 
-std::vector<std::string> dns_servers(DWORD index) {
+// The two calls of the IP helper library.
+struct ip_helper {
+    using adapters_info_call = DWORD(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
+    using per_adapter_info_call = DWORD(WINAPI*)(ULONG, PIP_PER_ADAPTER_INFO, PULONG);
+    using if_entry_call = DWORD(WINAPI*)(PMIB_IFROW);
+
+    ip_helper()
+        : adapters_info(library.entry<adapters_info_call>("GetAdaptersInfo")),
+          per_adapter_info(library.entry<per_adapter_info_call>("GetPerAdapterInfo")),
+          if_entry(library.entry<if_entry_call>("GetIfEntry")) {}
+
+    win32::system_library library{L"iphlpapi.dll"};
+    adapters_info_call adapters_info;
+    per_adapter_info_call per_adapter_info;
+    if_entry_call if_entry;
+};
+
+std::vector<std::string> dns_servers(const ip_helper& helper, DWORD index) {
     ULONG size = 0;
-    if (GetPerAdapterInfo(index, nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) {
+    if (helper.per_adapter_info(index, nullptr, &size) != ERROR_BUFFER_OVERFLOW || size == 0) {
         return {};
     }
     std::vector<unsigned char> buffer(size);
     auto* info = reinterpret_cast<IP_PER_ADAPTER_INFO*>(buffer.data());
-    if (GetPerAdapterInfo(index, info, &size) != ERROR_SUCCESS) {
+    if (helper.per_adapter_info(index, info, &size) != ERROR_SUCCESS) {
         return {};
     }
     return address_strings(&info->DnsServerList);
 }
 
+// False only when the system says the adapter has no link (cable out, no wireless network).
+bool has_link(const ip_helper& helper, DWORD index) {
+    MIB_IFROW row{};
+    row.dwIndex = index;
+    if (helper.if_entry == nullptr || helper.if_entry(&row) != NO_ERROR) {
+        return true;  // not known: read as it is listed
+    }
+    return row.dwOperStatus == MIB_IF_OPER_STATUS_CONNECTED ||
+           row.dwOperStatus == MIB_IF_OPER_STATUS_OPERATIONAL;
+}
+
+std::string adapters_unreadable(DWORD code) {
+    return "アダプターの情報を取得できません（" + std::to_string(code) + "）。";
+}
+
 // The adapters, or false with the reason when they cannot be listed.
 bool list_system_adapters(std::vector<adapter_record>& adapters, std::string& reason) {
+    const ip_helper helper;
+    if (helper.adapters_info == nullptr || helper.per_adapter_info == nullptr) {
+        reason = adapters_unreadable(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
     ULONG size = 0;
-    DWORD result = GetAdaptersInfo(nullptr, &size);
+    DWORD result = helper.adapters_info(nullptr, &size);
     if (result == ERROR_NO_DATA) {
         return true;  // no adapter at all
     }
     if (result != ERROR_BUFFER_OVERFLOW) {
-        reason = "アダプターの情報を取得できません（" + std::to_string(result) + "）。";
+        reason = adapters_unreadable(result);
         return false;
     }
     std::vector<unsigned char> buffer(size);
     auto* first = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data());
-    result = GetAdaptersInfo(first, &size);
+    result = helper.adapters_info(first, &size);
     if (result != ERROR_SUCCESS) {
-        reason = "アダプターの情報を取得できません（" + std::to_string(result) + "）。";
+        reason = adapters_unreadable(result);
         return false;
     }
     for (const IP_ADAPTER_INFO* info = first; info != nullptr; info = info->Next) {
@@ -216,8 +246,8 @@ bool list_system_adapters(std::vector<adapter_record>& adapters, std::string& re
             adapter.addresses.push_back({entry->IpAddress.String, entry->IpMask.String});
         }
         adapter.gateways = address_strings(&info->GatewayList);
-        adapter.dns = dns_servers(info->Index);
-        adapter.connected = has_link(info->Index);
+        adapter.dns = dns_servers(helper, info->Index);
+        adapter.connected = has_link(helper, info->Index);
         adapters.push_back(std::move(adapter));
     }
     return true;

@@ -101,7 +101,7 @@ TEST(network_settings_win32, an_unplugged_adapter_is_read_from_what_netsh_stored
                                 "192.168.0.2",
                                 "",
                                 "0"};
-    const network_run ok{true, 0, ""};
+    const network_run ok{network_run::status::finished, 0, ""};
     const submit_message saved{
         "ネットワークの設定を保存しました。\r\n接続がつながると反映されます。", 64, "処理終了"};
 

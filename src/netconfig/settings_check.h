@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ui_services.h"
 #include "host/host.h"
 #include "netconfig/network_script.h"
 #include "profiles/profile_record.h"

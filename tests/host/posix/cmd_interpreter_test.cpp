@@ -256,7 +256,9 @@ TEST(interpreter, a_script_stops_at_the_first_failure_and_says_why_last) {
         ASSERT_TRUE(err.ends_with('\n'));
         err.pop_back();
         EXPECT_EQ(err.substr(err.rfind('\n') + 1), c.reason);
-        EXPECT_NE(err.find(c.says), std::string::npos);  // nmcli's own words, first
+        if (*c.failing != '\0') {
+            EXPECT_NE(err.find(c.says), std::string::npos);  // nmcli's own words, first
+        }
     }
 }
 

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzzing::enter_fuzz_folder();
     static const auto files = host::create_file_system();
-    fuzzing::write_file("lines.dat", bytes);
+    testing::write_bytes("lines.dat", bytes);
     std::string expected;
     {
         auto stream = files->open_text_file("lines.dat", host::for_writing);
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         stream->close();
     }
-    fuzzing::expect(fuzzing::read_file("lines.dat") == expected, "lines written back changed",
+    fuzzing::expect(testing::read_bytes("lines.dat") == expected, "lines written back changed",
                     bytes);
     return 0;
 }

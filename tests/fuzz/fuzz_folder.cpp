@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace norvane::fuzzing {
 
@@ -34,15 +32,6 @@ void expect(bool ok, const char* what, const std::string& detail) {
         std::fprintf(stderr, "]\n");
         std::abort();
     }
-}
-
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const char* name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace norvane::fuzzing

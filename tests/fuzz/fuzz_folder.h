@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/temp_dir.h"  // read_bytes, write_bytes
+
 namespace norvane::fuzzing {
 
 // Makes the folder the current directory, once.
@@ -11,9 +13,5 @@ void enter_fuzz_folder();
 
 // Stops the run with what went wrong and the text it went wrong with, when ok is false.
 void expect(bool ok, const char* what, const std::string& detail = "");
-
-// The bytes of a file ("" when it is missing), and writing them.
-std::string read_file(const char* name);
-void write_file(const char* name, const std::string& bytes);
 
 }  // namespace norvane::fuzzing

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::enter_fuzz_folder();
     static const auto files = host::create_file_system();
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    fuzzing::write_file(profile_file_name, bytes);
+    testing::write_bytes(profile_file_name, bytes);
     profile_table table;
     std::string error;
     fuzzing::expect(
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string name = profile_name_of(table.profile_lines[static_cast<std::size_t>(first)]);
     fuzzing::expect(delete_profile(*files, table, name).result == store_result::status::done &&
-                        fuzzing::read_file(profile_file_name) == expected,
+                        testing::read_bytes(profile_file_name) == expected,
                     "delete changed other lines", bytes);
     profile_table fresh;
     fuzzing::expect(load_profiles(*files, table, error) && load_profiles(*files, fresh, error) &&

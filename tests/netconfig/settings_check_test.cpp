@@ -89,14 +89,6 @@ TEST(settings_check, every_kind_of_difference_gives_its_line) {
              s.dns = {"9.9.9.9", "192.168.0.3"};
          },
          {}},
-        {"only DNS 3 set, and missing",
-         [](auto& s, auto& r) {
-             r.dns1.clear();
-             r.dns2.clear();
-             r.dns3 = "192.168.0.3";
-             s.dns = {"9.9.9.9"};
-         },
-         {"DNSサーバー: 192.168.0.3 → 実際 9.9.9.9"}},
         {"DNS 2 and 3 added in the wrong order",
          [](auto& s, auto& r) {
              r.dns1.clear();

@@ -1,5 +1,5 @@
-// Checks shared by the file component's tests: the number a file operation fails with, a
-// file's bytes, the entries of a folder.
+// Checks shared by the file component's tests: the number a file operation fails with, the
+// entries of a folder (a file's bytes: read_bytes in temp_dir.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,14 +25,6 @@ inline int error_of(const std::function<void()>& operation) {
         return error.number();
     }
     return 0;
-}
-
-inline std::string bytes_of(const std::filesystem::path& file = "profile.dat") {
-    return read_bytes(file);
-}
-
-inline void put(const std::string& bytes, const std::filesystem::path& file = "profile.dat") {
-    write_bytes(file, bytes);
 }
 
 inline std::ptrdiff_t entries(const std::filesystem::path& folder = ".") {

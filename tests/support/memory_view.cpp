@@ -142,31 +142,18 @@ void memory_view::release_key(int vk, int shift) {
 }
 
 bool memory_view::click(control button) {
+    static const std::map<control, void (main_form::*)()> commands = {
+        {control::save_bt, &main_form::save_bt_click},
+        {control::delete_bt, &main_form::delete_bt_click},
+        {control::submit_bt, &main_form::submit_bt_click},
+        {control::new_bt, &main_form::new_bt_click},
+        {control::ver_bt, &main_form::ver_bt_click},
+        {control::end_bt, &main_form::end_bt_click}};
+    const auto command = commands.at(button);  // throws for what is not a button
     if (!move_focus({button})) {
         return false;
     }
-    switch (button) {
-        case control::save_bt:
-            form_->save_bt_click();
-            break;
-        case control::delete_bt:
-            form_->delete_bt_click();
-            break;
-        case control::submit_bt:
-            form_->submit_bt_click();
-            break;
-        case control::new_bt:
-            form_->new_bt_click();
-            break;
-        case control::ver_bt:
-            form_->ver_bt_click();
-            break;
-        case control::end_bt:
-            form_->end_bt_click();
-            break;
-        default:
-            throw std::logic_error("not a button");
-    }
+    (form_->*command)();
     return true;
 }
 

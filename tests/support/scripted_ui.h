@@ -3,7 +3,6 @@
 #pragma once
 
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,20 +33,12 @@ class scripted_ui : public ui_services {
         ++beeps;
         events.push_back("beep");
     }
-    void process_pending_events() override {
-        ++pending_event_calls;
-        events.push_back("events");
-        if (on_pending_events) {
-            on_pending_events();
-        }
-    }
+    void process_pending_events() override { events.push_back("events"); }
 
     std::deque<int> answers;  // answers for the next message boxes (OK when empty)
     std::vector<shown_message> messages;
     std::vector<std::string> events;  // everything in the order it happened
     int beeps = 0;
-    int pending_event_calls = 0;
-    std::function<void()> on_pending_events;
 };
 
 }  // namespace norvane::testing

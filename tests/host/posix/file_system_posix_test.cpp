@@ -23,10 +23,10 @@ namespace norvane::host {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::bytes_of;
 using testing::entries;
 using testing::error_of;
-using testing::put;
+using testing::read_bytes;
+using testing::write_bytes;
 
 // Runs body in a child process as an ordinary user (the superuser gives itself up, as the
 // folder and file permissions do not bind it) and answers body's result.
@@ -55,7 +55,7 @@ class file_system_test : public ::testing::Test {
 // The new file takes the old one's permission bits and owner; until it does, other programs
 // read the old file (on Windows no one reads a file that a rewrite holds).
 TEST_F(file_system_test, a_rewrite_is_a_new_file_with_the_old_ones_mode_and_owner) {
-    put("a\r\nb\r\n");
+    write_bytes("profile.dat", "a\r\nb\r\n");
     ASSERT_EQ(::chmod("profile.dat", 0640), 0);
     // Only the superuser can give the file another owner; everyone else keeps their own.
     const bool superuser = ::geteuid() == 0;
@@ -66,9 +66,9 @@ TEST_F(file_system_test, a_rewrite_is_a_new_file_with_the_old_ones_mode_and_owne
     ASSERT_EQ(::stat("profile.dat", &before), 0);
     auto stream = files_->open_text_file("profile.dat", for_writing);
     stream->write_line("new");
-    EXPECT_EQ(bytes_of(), "a\r\nb\r\n");
+    EXPECT_EQ(read_bytes("profile.dat"), "a\r\nb\r\n");
     stream->close();
-    EXPECT_EQ(bytes_of(), "new\r\n");
+    EXPECT_EQ(read_bytes("profile.dat"), "new\r\n");
     EXPECT_EQ(entries(), 1);
     struct stat after {};
     ASSERT_EQ(::stat("profile.dat", &after), 0);
@@ -81,20 +81,20 @@ TEST_F(file_system_test, a_rewrite_is_a_new_file_with_the_old_ones_mode_and_owne
 
 // A rewrite through a symbolic link replaces the file it points to; a delete removes the link.
 TEST_F(file_system_test, a_symbolic_link_is_followed_by_a_rewrite_and_deleted_itself) {
-    put("a\r\n", "target.dat");
+    write_bytes("target.dat", "a\r\n");
     fs::create_symlink("target.dat", "profile.dat");
     files_->open_text_file("profile.dat", for_writing)->write_line("b");
     EXPECT_TRUE(fs::is_symlink("profile.dat"));
     files_->delete_file("profile.dat");
     EXPECT_FALSE(fs::exists(fs::symlink_status("profile.dat")));
-    EXPECT_EQ(bytes_of("target.dat"), "b\r\n");
+    EXPECT_EQ(read_bytes("target.dat"), "b\r\n");
 }
 
 // What an ordinary user may not do is said as it is: a file they may not read is not one they
 // "cannot write". A folder they may not write to holds no new file, so a writable file in it
 // is rewritten in place, with the same result.
 TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
-    put("secret\r\n");
+    write_bytes("profile.dat", "secret\r\n");
     ASSERT_EQ(::chmod("profile.dat", 0200), 0);
     ASSERT_EQ(::chmod(".", 0777), 0);
     const int unreadable = as_ordinary_user([&] {
@@ -107,7 +107,7 @@ TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
     });
     EXPECT_EQ(unreadable, 0);
 
-    put("a\r\nb\r\n");
+    write_bytes("profile.dat", "a\r\nb\r\n");
     ASSERT_EQ(::chmod("profile.dat", 0666), 0);
     ASSERT_EQ(::chmod(".", 0555), 0);
     struct stat before {};
@@ -136,7 +136,7 @@ TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
     ASSERT_EQ(::chmod(".", 0755), 0);
     EXPECT_EQ(rewritten, 0);
     EXPECT_EQ(sticky, 0);
-    EXPECT_EQ(bytes_of(), "c\r\nd\r\n");
+    EXPECT_EQ(read_bytes("profile.dat"), "c\r\nd\r\n");
     EXPECT_EQ(entries(), 1);
 }
 

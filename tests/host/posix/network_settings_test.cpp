@@ -69,21 +69,24 @@ struct fixed_nmcli : command_runner {
 };
 
 TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_not) {
-    const std::vector<std::string> show_x = {
-        "nmcli",
-        "--terse",
-        "--fields",
+    const std::string fields =
         "ipv4.method,ipv4.addresses,ipv4.gateway,ipv4.routes,ipv4.dns,connection.interface-name,"
-        "GENERAL.DEVICES,IP4",
-        "connection",
-        "show",
-        "id",
-        "name=x"};
-    const std::string in_use =
-        "ipv4.method:manual\nipv4.addresses:192.0.2.10/24\nconnection.interface-name:\n"
-        "GENERAL.DEVICES:eth0\nIP4.ADDRESS[1]:192.0.2.10/24\nIP4.ADDRESS[2]:10.0.0.1/8\n";
-    const std::string not_in_use =
-        "ipv4.method:manual\nipv4.addresses:192.0.2.10/24\nconnection.interface-name:eth1\n";
+        "GENERAL.DEVICES,IP4";
+    const std::vector<std::string> show_x = {"nmcli",      "--terse", "--fields", fields,
+                                             "connection", "show",    "id",       "name=x"};
+    const process_result in_use{true, 0, 0,
+                                "ipv4.method:manual\nipv4.addresses:192.0.2.10/24\n"
+                                "connection.interface-name:\nGENERAL.DEVICES:eth0\n"
+                                "IP4.ADDRESS[1]:192.0.2.10/24\nIP4.ADDRESS[2]:10.0.0.1/8\n",
+                                ""};
+    const process_result not_in_use{
+        true, 0, 0,
+        "ipv4.method:manual\nipv4.addresses:192.0.2.10/24\nconnection.interface-name:eth1\n", ""};
+    const process_result missing{true, 0, 10, "",
+                                 "エラー: x - そのような接続プロファイルはありません。\n"};
+    const process_result stopped{true, 0, 8, "", "Error: NetworkManager is not running.\n"};
+    const process_result no_nmcli{false, 2, -1, "", ""};
+    using enum ipv4_settings::lookup;
     const struct {
         const char* what;
         process_result answer;
@@ -94,62 +97,14 @@ TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_
         std::size_t addresses;
         std::string reason;
     } cases[] = {
-        {"in use, carrier",
-         {true, 0, 0, in_use, ""},
-         true,
-         "eth0",
-         ipv4_settings::lookup::found,
-         false,
-         2,
-         ""},
-        {"in use, no carrier: the profile",
-         {true, 0, 0, in_use, ""},
-         false,
-         "eth0",
-         ipv4_settings::lookup::found,
-         true,
-         1,
-         ""},
-        {"not in use, its device without carrier",
-         {true, 0, 0, not_in_use, ""},
-         false,
-         "eth1",
-         ipv4_settings::lookup::found,
-         true,
-         1,
-         ""},
-        {"not in use, carrier not known",
-         {true, 0, 0, not_in_use, ""},
-         std::nullopt,
-         "eth1",
-         ipv4_settings::lookup::found,
-         false,
-         0,
-         ""},
-        {"no such connection, in Japanese",
-         {true, 0, 10, "", "エラー: x - そのような接続プロファイルはありません。\n"},
-         false,
-         "",
-         ipv4_settings::lookup::not_found,
-         false,
-         0,
-         ""},
-        {"NetworkManager not running",
-         {true, 0, 8, "", "Error: NetworkManager is not running.\n"},
-         false,
-         "",
-         ipv4_settings::lookup::unknown,
-         false,
-         0,
+        {"in use, carrier", in_use, true, "eth0", found, false, 2, ""},
+        {"in use, no carrier: the profile", in_use, false, "eth0", found, true, 1, ""},
+        {"not in use, its device without carrier", not_in_use, false, "eth1", found, true, 1, ""},
+        {"not in use, carrier not known", not_in_use, std::nullopt, "eth1", found, false, 0, ""},
+        {"no such connection, in Japanese", missing, false, "", not_found, false, 0, ""},
+        {"NetworkManager not running", stopped, false, "", unknown, false, 0,
          "NetworkManager が動作していません。"},
-        {"nmcli missing",
-         {false, 2, -1, "", ""},
-         false,
-         "",
-         ipv4_settings::lookup::unknown,
-         false,
-         0,
-         "nmcli を実行できません。"},
+        {"nmcli missing", no_nmcli, false, "", unknown, false, 0, "nmcli を実行できません。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -15,17 +15,12 @@
 
 #include "host/host.h"
 #include "host/posix/shell_posix.h"
+#include "support/temp_dir.h"
 
 namespace norvane::host {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const fs::path& file) {
-    std::stringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
-}
 
 bool wait_until(const std::function<bool()>& done) {
     for (int i = 0; i < 500 && !done(); ++i) {
@@ -52,9 +47,6 @@ exit "$status"
 class shell_posix : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/norvane-shell-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        fs::current_path(dir_ = pattern);
         for (const auto& [name, body] : programs) {
             std::ofstream(name) << "#!/bin/sh\n" << body << "\n";
             fs::permissions(name, fs::perms::owner_all);
@@ -68,14 +60,13 @@ class shell_posix : public ::testing::Test {
         ::dup2(stdin_, 0);
         ::close(stdin_);
         ::setenv("PATH", path_.c_str(), 1);
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
     }
     std::unique_ptr<shell> shell_for(const std::string& interpreter) const {
         return create_posix_shell((dir_ / interpreter).string(), "xdg-open");
     }
 
-    fs::path dir_, previous_ = fs::current_path();
+    testing::temp_dir temp_;
+    const fs::path& dir_ = temp_.path();
     const int stdin_ = ::dup(0);
     const std::string path_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
 };
@@ -90,7 +81,7 @@ TEST_F(shell_posix, a_script_runs_in_a_session_of_its_own_and_its_exit_status_co
         EXPECT_EQ(run.exit_status, status) << file;
         // The last line the interpreter wrote to stderr is the reason of a failed run.
         EXPECT_EQ(run.reason, status == 0 ? "" : "理由 " + std::to_string(status)) << file;
-        EXPECT_EQ(read_text("log"), file + "|" + dir_.string() + "|/dev/null|leader\n");
+        EXPECT_EQ(testing::read_bytes("log"), file + "|" + dir_.string() + "|/dev/null|leader\n");
     }
 }
 
@@ -109,8 +100,8 @@ TEST_F(shell_posix, addresses_go_to_the_opener_and_what_cannot_start_fails) {
     ::setenv("PATH", dir_.c_str(), 1);
     const auto shell = shell_for("fake-cmd");
     ASSERT_TRUE(shell->open_address("https://example.invalid/a?b=c", 0));
-    ASSERT_TRUE(wait_until([] { return read_text("opened").ends_with('\n'); }));
-    std::istringstream opened(read_text("opened"));
+    ASSERT_TRUE(wait_until([] { return testing::read_bytes("opened").ends_with('\n'); }));
+    std::istringstream opened(testing::read_bytes("opened"));
     std::string pid;
     std::string target;
     opened >> pid >> target;

@@ -226,7 +226,7 @@ TEST(text_protocol, every_call_failing_in_turn_leaves_the_old_content_or_the_new
             memory_disk disk;
             disk.files = kept;
             disk.files["profile.dat"] = old_content;
-            disk.files[leftover] = "x";
+            disk.files.emplace(leftover, "x");  // GCC 12 misreads the assignment of a literal here
             disk.takes_new_files = c.takes_new_files;
             disk.replaces = c.replaces;
             disk.fail_at = nth;

@@ -84,7 +84,10 @@ property_list command_properties(const netsh_command& command, const std::string
 }
 
 void gather_properties(property_list& gathered, const property_list& later) {
-    for (const auto& [name, value] : later) {
+    // Named references, not a structured binding: clang before 16 cannot capture those.
+    for (const auto& property : later) {
+        const std::string& name = property.first;
+        const std::string& value = property.second;
         if (name.starts_with('+')) {
             const auto set = std::find_if(gathered.begin(), gathered.end(),
                                           [&](const auto& p) { return p.first == name.substr(1); });

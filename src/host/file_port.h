@@ -21,6 +21,16 @@ struct file_facts {
     bool regular = true;     // a plain file: not a folder, device or pipe
     bool read_only = false;  // no one may change it (no write bit, or the read-only attribute)
     std::uint64_t size = 0;
+    std::uint32_t links = 1;    // the names it has (hard links)
+    std::uint64_t device = 0;   // which file it is: its device or volume,
+    std::uint64_t index = 0;    // and its number there (inode, file index)
+    std::int64_t modified = 0;  // when its content last changed, in the platform's units
+
+    // The same file with the same content as far as the system tells: no write since.
+    bool same_as(const file_facts& other) const {
+        return size == other.size && device == other.device && index == other.index &&
+               modified == other.modified;
+    }
 };
 
 // One open file. Dropping it closes it and lets its lock go.
@@ -43,6 +53,8 @@ enum class file_lock { shared, exclusive };
 struct opened_file {
     std::unique_ptr<port_file> file;
     bool created = false;  // the open made the file
+    // No file: without following links, the name was found to be a symbolic link or a folder.
+    bool not_plain_file = false;
 };
 
 // A folder held open, and the files in it by their names (without any folder part).
@@ -50,12 +62,18 @@ class port_folder {
   public:
     virtual ~port_folder() = default;
     virtual bool holds_file(const std::string& name) = 0;
+    // Whether users other than its owner may make, remove or rename names in the folder (its
+    // permissions let them, or another user owns it), so that what a name leads to may change
+    // under the program's hands.
+    virtual bool open_to_others() = 0;
     // Opens for reading, and for writing too when writing is set, and takes the lock without
-    // waiting. create makes a missing file.
-    virtual opened_file open(const std::string& name, file_lock lock, bool writing,
-                             bool create) = 0;
-    // Whether the name still leads to the file that was opened under it.
-    virtual bool still_names(const std::string& name, port_file& file) = 0;
+    // waiting. create makes a missing file. Without follow_link, a symbolic link or a folder
+    // under the name is not opened (not_plain_file set in the answer).
+    virtual opened_file open(const std::string& name, file_lock lock, bool writing, bool create,
+                             bool follow_link) = 0;
+    // Whether the name still leads to the file that was opened under it (through a symbolic
+    // link only with follow_link).
+    virtual bool still_names(const std::string& name, port_file& file, bool follow_link) = 0;
     // A new file of that name, made only if the name is free. No file when the name is taken
     // (taken set) or the folder lets the program make no file (taken clear).
     virtual std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) = 0;
@@ -75,7 +93,9 @@ class file_port {
   public:
     virtual ~file_port() = default;
     // The folder a name lies in, and the name within it (leaf); no folder when it is missing.
-    // With follow_link, a symbolic link under the name stands for the file it points to.
+    // With follow_link, a symbolic link under the name in a folder that is not open to others
+    // stands for the file it points to: the answer is that file's folder and name, found
+    // through the folders held open, never by the name again.
     virtual std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
                                                      bool follow_link) = 0;
     // A steady clock in milliseconds, and a pause of a few of them, for the lock wait.

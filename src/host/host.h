@@ -23,6 +23,12 @@ enum error_number : int {
     permission_denied = 70,
     path_file_access_error = 75,
     cannot_create_component = 429,
+    // The program's own, never shown in a title: a file that other users could have put under
+    // its name (a symbolic link, a file of several names, not a plain file, in a folder open
+    // to others) is not changed; and a file changed on disk by someone who does not take the
+    // lock while a change held it.
+    others_may_change = 1001,
+    changed_meanwhile = 1002,
 };
 
 // The one failure type of the host layer: a number and a description worded as the
@@ -76,6 +82,12 @@ class text_stream {
     virtual void write_line(const std::string& text) = 0;
     // The bytes of one line (as read_line_bytes gives them) followed by CR LF.
     virtual void write_line_bytes(const std::string& bytes) = 0;
+
+    // A rewriting stream (iomode 2), before any line is written: close adds the lines written
+    // after the file's content, as an append does, instead of replacing the content; with no
+    // line written it leaves the file as it is. The file stays locked from the open to the
+    // close, so what was read decides what is added.
+    virtual void append_on_close() { throw host_error(bad_file_mode); }
 
     // Completes the file and closes it, all or nothing: an append adds every line written
     // or none, a rewrite replaces the old content with the new one as a whole. A failure

@@ -20,6 +20,10 @@ std::string describe_error(int number) {
             return "パス名が無効です。";
         case cannot_create_component:
             return "ActiveX コンポーネントはオブジェクトを作成できません。";
+        case others_may_change:
+            return "他のユーザーが変更できる場所にあるファイルは変更しません。";
+        case changed_meanwhile:
+            return "ファイルが他のプログラムによって変更されました。";
         default:
             return "";
     }

@@ -50,17 +50,20 @@ void check_name(const std::string& name) {
 // a lock held longer fails with 70, as a file in use does on Windows. A rewrite replaces the
 // file by another one, so the locked file is checked to still be the one under the name.
 opened_file open_locked(file_port& port, port_folder& folder, const std::string& name,
-                        file_lock lock, bool writing, bool create) {
+                        file_lock lock, bool writing, bool create, bool follow_link = true) {
     const std::uint64_t deadline = port.milliseconds() + lock_wait;
     for (int replaced = 0; replaced < lock_attempts;) {
         opened_file opened;
         try {
-            opened = folder.open(name, lock, writing, create);
+            opened = folder.open(name, lock, writing, create, follow_link);
         } catch (const host_error& error) {
             if (error.number() == permission_denied && !writing) {
                 throw host_error(permission_denied, read_denied_text);
             }
             throw;
+        }
+        if (opened.not_plain_file) {
+            fail(others_may_change);
         }
         if (!opened.file) {
             if (port.milliseconds() >= deadline) {
@@ -70,9 +73,9 @@ opened_file open_locked(file_port& port, port_folder& folder, const std::string&
             continue;
         }
         if (!opened.file->facts().regular) {
-            fail(path_file_access_error);
+            fail(follow_link ? path_file_access_error : others_may_change);
         }
-        if (folder.still_names(name, *opened.file)) {
+        if (folder.still_names(name, *opened.file, follow_link)) {
             return opened;
         }
         ++replaced;
@@ -177,18 +180,18 @@ enum class stream_kind { reading, appending, rewriting };
 
 class port_stream final : public text_stream {
   public:
-    // A rewrite also gets where its new content goes (no file: into the old file itself).
+    // follow_link: whether the name was opened through a symbolic link, if it is one (a change
+    // in a folder open to others never is).
     port_stream(stream_kind kind, file_port& port, std::unique_ptr<port_folder> folder,
                 std::string name, std::unique_ptr<port_file> file, bool script = false,
-                std::unique_ptr<port_file> new_content = nullptr, std::string new_name = "")
+                bool follow_link = true)
         : kind_(kind),
           port_(port),
           folder_(std::move(folder)),
           name_(std::move(name)),
           file_(std::move(file)),
           script_(script),
-          new_content_(std::move(new_content)),
-          new_name_(std::move(new_name)) {}
+          follow_link_(follow_link) {}
 
     port_stream(const port_stream&) = delete;
     port_stream& operator=(const port_stream&) = delete;
@@ -248,6 +251,20 @@ class port_stream final : public text_stream {
         });
     }
 
+    // A rewriting stream that has read the file may add its lines after the content instead
+    // of replacing it; with no line written, close then leaves the file as it is.
+    void append_on_close() override {
+        if (closed_ || kind_ != stream_kind::rewriting || !pending_.empty()) {
+            fail(bad_file_mode);
+        }
+        const failure_guard guard(*this, true);
+        load();
+        append_instead_ = true;
+        // A hand-edited file whose last line has no line end: the first new line must not be
+        // glued onto it.
+        pending_line_break_ = !data_.empty() && data_.back() != '\n' && data_.back() != '\r';
+    }
+
     // After a failed write, close only releases the file (the failure has been reported).
     void close() override {
         if (closed_) {
@@ -255,7 +272,11 @@ class port_stream final : public text_stream {
         }
         closed_ = true;
         if (kind_ == stream_kind::rewriting) {
-            replace_file();
+            if (append_instead_) {
+                append_all();
+            } else {
+                replace_file();
+            }
         } else if (kind_ == stream_kind::appending) {
             append_all();
         } else {
@@ -313,14 +334,34 @@ class port_stream final : public text_stream {
         pending_ += "\r\n";
     }
 
-    // The file as it stands on disk, read once under the stream's lock.
+    // The file as it stands on disk, read once under the stream's lock. A rewrite notes what
+    // the file was when it read it.
     void load() {
         if (closed_ || kind_ == stream_kind::appending) {
             fail(bad_file_mode);
         }
         if (!loaded_) {
+            if (kind_ == stream_kind::rewriting) {
+                read_facts_ = file_->facts();
+            }
             data_ = read_all(*file_);
             loaded_ = true;
+        }
+    }
+
+    // A program that writes the file without taking the lock (an editor, "cat >") cannot be
+    // kept out, but its change since the stream read the file is not silently undone: just
+    // before the file is changed, what was opened is asked again, and a change of its size,
+    // its time or its identity, or a name that leads elsewhere now, fails the stream with
+    // changed_meanwhile and leaves the file alone, so that the caller reads it again.
+    void check_unchanged() {
+        if (!loaded_) {
+            return;
+        }
+        if (!file_->facts().same_as(read_facts_) ||
+            !folder_->still_names(name_, *file_, follow_link_)) {
+            failed_ = true;
+            fail(changed_meanwhile);
         }
     }
 
@@ -333,20 +374,31 @@ class port_stream final : public text_stream {
         }
         std::uint64_t end = 0;
         try {
+            check_unchanged();
             end = file_->facts().size;
         } catch (const host_error&) {
             release();
             throw;
         }
+        bool written = false;
         try {
             file_->write_at(end, pending_);
+            written = true;
             file_->flush();
         } catch (const host_error&) {
+            bool cut_back = false;
             try {
                 file_->truncate(end);
+                cut_back = true;
                 file_->flush();
             } catch (const host_error&) {
                 // The failure reported is the first one.
+            }
+            // Written whole but neither flushed nor cut back: the lines are in the file, and
+            // every reader sees them, so the append is not reported as failed.
+            if (written && !cut_back && holds_whole_append(end)) {
+                release();
+                return;
             }
             release();
             throw;
@@ -354,12 +406,27 @@ class port_stream final : public text_stream {
         release();
     }
 
+    bool holds_whole_append(std::uint64_t end) noexcept {
+        try {
+            return file_->facts().size == end + pending_.size() &&
+                   file_->read_at(end, pending_.size()) == pending_;
+        } catch (const host_error&) {
+            return false;
+        }
+    }
+
     // Puts the new content in the old file's place: flushed to disk in a file of its own,
     // which then replaces the old one while the lock is still held.
     void replace_file() {
         if (failed_) {
-            discard_new_content();
+            release();
             return;
+        }
+        try {
+            new_content_ = create_new_content(port_, *folder_, name_, new_name_);
+        } catch (const host_error&) {
+            release();
+            throw;
         }
         if (!new_content_) {
             rewrite_in_place();
@@ -368,6 +435,7 @@ class port_stream final : public text_stream {
         try {
             new_content_->write_at(0, pending_);
             new_content_->flush();
+            check_unchanged();
             if (!folder_->replace(new_name_, name_, *file_, *new_content_)) {
                 // A folder open to all with the sticky bit lets the program make files but not
                 // replace another user's: the content goes into the file itself.
@@ -392,6 +460,7 @@ class port_stream final : public text_stream {
     void rewrite_in_place() {
         bool touched = false;
         try {
+            check_unchanged();
             if (!loaded_) {
                 data_ = read_all(*file_);
                 loaded_ = true;
@@ -449,6 +518,9 @@ class port_stream final : public text_stream {
     std::string name_;                        // the file's name in its folder
     std::unique_ptr<port_file> file_;         // the file, holding the stream's lock
     bool script_;                             // written in the command interpreter's code page
+    bool follow_link_;                        // the name was opened through a link, if any
+    bool append_instead_ = false;             // rewriting: close appends instead
+    file_facts read_facts_;                   // rewriting: the file when it was read
     std::unique_ptr<port_file> new_content_;  // rewriting: the new content's own file
     std::string new_name_;                    // rewriting: its name until it replaces the file
     std::string data_;                        // reading: the file's bytes
@@ -532,10 +604,20 @@ class port_file_system final : public file_system {
     }
 
     // A file that may not be changed (read-only attribute, or no write permission bit at
-    // all, which binds the superuser too) refuses a change with 70.
-    opened_file open_for_change(port_folder& folder, const std::string& leaf, bool create) {
-        opened_file opened = open_locked(*port_, folder, leaf, file_lock::exclusive, true, create);
-        if (!opened.created && opened.file->facts().read_only) {
+    // all, which binds the superuser too) refuses a change with 70. In a folder open to others
+    // another user may have put anything under the name: a symbolic link to a file of someone
+    // else's, a second name of such a file, a pipe. There only a plain file of one name, opened
+    // without following a link, is changed; anything else fails with others_may_change.
+    opened_file open_for_change(port_folder& folder, const std::string& leaf, bool create,
+                                bool& follow_link) {
+        follow_link = !folder.open_to_others();
+        opened_file opened =
+            open_locked(*port_, folder, leaf, file_lock::exclusive, true, create, follow_link);
+        const file_facts facts = opened.file->facts();
+        if (!follow_link && facts.links > 1) {
+            fail(others_may_change);
+        }
+        if (!opened.created && facts.read_only) {
             fail(permission_denied);
         }
         clear_leftovers(folder, leaf);
@@ -545,7 +627,8 @@ class port_file_system final : public file_system {
     std::unique_ptr<text_stream> open_append(const std::string& name, bool create, bool script) {
         std::string leaf;
         auto folder = folder_of(name, leaf, create);
-        opened_file opened = open_for_change(*folder, leaf, create);
+        bool follow_link = true;
+        opened_file opened = open_for_change(*folder, leaf, create, follow_link);
         // A hand-edited file whose last line has no line end: the first new line must not be
         // glued onto it. A last byte that cannot be read stops the append.
         bool line_break_first = false;
@@ -555,7 +638,7 @@ class port_file_system final : public file_system {
         }
         auto stream =
             std::make_unique<port_stream>(stream_kind::appending, *port_, std::move(folder), leaf,
-                                          std::move(opened.file), script);
+                                          std::move(opened.file), script, follow_link);
         if (line_break_first) {
             stream->start_on_new_line();
         }
@@ -563,16 +646,14 @@ class port_file_system final : public file_system {
     }
 
     // The old file stays locked, and readable through the stream, until close puts the new
-    // content in its place.
+    // content in its place (or adds to it, after append_on_close).
     std::unique_ptr<text_stream> open_rewrite(const std::string& name, bool create) {
         std::string leaf;
         auto folder = folder_of(name, leaf, create);
-        opened_file opened = open_for_change(*folder, leaf, create);
-        std::string new_name;
-        auto new_content = create_new_content(*port_, *folder, leaf, new_name);
+        bool follow_link = true;
+        opened_file opened = open_for_change(*folder, leaf, create, follow_link);
         return std::make_unique<port_stream>(stream_kind::rewriting, *port_, std::move(folder),
-                                             leaf, std::move(opened.file), false,
-                                             std::move(new_content), std::move(new_name));
+                                             leaf, std::move(opened.file), false, follow_link);
     }
 
     std::unique_ptr<file_port> port_;

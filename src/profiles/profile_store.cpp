@@ -9,12 +9,22 @@ namespace {
 
 using byte_lines = std::vector<std::string>;
 
+constexpr std::size_t no_source = static_cast<std::size_t>(-1);
+
 std::string failure_text(const host::host_error& failure) {
     return failure.description() + "(" + std::to_string(failure.number()) + ")";
 }
 
 store_result failed(const host::host_error& failure) {
-    return {store_result::status::failed, failure.number(), failure.description()};
+    switch (failure.number()) {
+        case host::others_may_change:
+            return {store_result::status::shared_place, 0, ""};
+        case host::changed_meanwhile:
+            return {store_result::status::failed, host::permission_denied,
+                    host::describe_error(host::permission_denied)};
+        default:
+            return {store_result::status::failed, failure.number(), failure.description()};
+    }
 }
 
 // Whether the line's name (the text before its first ",") is that name, which holds no ",".
@@ -34,6 +44,29 @@ int find_line(const std::vector<std::string>& lines, const std::string& name) {
         }
     }
     return -1;
+}
+
+// How often a change starts over when a program that does not take the lock changed the file
+// while the change held it.
+constexpr int change_attempts = 4;
+
+// A file in another encoding (UTF-16, UTF-8 with its mark) reads as lines of nonsense; written
+// back it would be ruined. Its byte-order mark or a NUL byte, which no code page 932 text
+// holds, tells it.
+bool is_code_page_text(const byte_lines& lines) {
+    if (!lines.empty()) {
+        for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
+            if (lines.front().rfind(mark, 0) == 0) {
+                return false;
+            }
+        }
+    }
+    for (const std::string& line : lines) {
+        if (line.find('\0') != std::string::npos) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Reads the file as it stands, undecoded, through a rewriting stream that holds its lock.
@@ -70,17 +103,19 @@ int find_profile(const profile_table& table, const std::string& name) {
 bool load_profiles(host::file_system& file_system, profile_table& table, std::string& error_text) {
     profile_table before = std::move(table);
     table = profile_table{};
+    table.profile_lines.clear();
+    // The new table takes the texts it keeps from the old one; a failed load gives them back.
+    std::vector<std::size_t> taken_from;
     try {
         if (!file_system.file_exists(profile_file_name)) {
+            table = profile_table{};
             return true;
         }
         auto stream = file_system.open_text_file(profile_file_name, host::for_reading);
         byte_lines bytes;
-        std::size_t i = 0;
         std::size_t match = 0;  // where the line read is looked for in the table before
         while (!stream->at_end_of_stream()) {
             std::string line = stream->read_line_bytes();
-            std::string text;
             const auto same = [&](std::size_t at) {
                 return at < before.line_bytes.size() && at < before.profile_lines.size() &&
                        before.line_bytes[at] == line;
@@ -88,88 +123,121 @@ bool load_profiles(host::file_system& file_system, profile_table& table, std::st
             // A line saved over or deleted shifts the rest by at most one place.
             if (same(match) || same(match + 1)) {
                 match += same(match) ? 0 : 1;
-                text = std::move(before.profile_lines[match++]);
+                taken_from.resize(table.profile_lines.size() + 1, no_source);
+                taken_from.back() = match;
+                table.profile_lines.push_back(std::move(before.profile_lines[match++]));
             } else {
-                text = file_system.text_of(line);
+                table.profile_lines.push_back(file_system.text_of(line));
                 ++match;
             }
-            table.profile_lines.resize(i + 1);
-            table.profile_lines[i] = std::move(text);
             bytes.push_back(std::move(line));
-            ++i;
         }
         stream->close();
-        if (i > 0) {
-            table.no_profiles = false;
+        table.no_profiles = table.profile_lines.empty();
+        if (table.no_profiles) {
+            table.profile_lines.emplace_back();  // an empty table holds one blank entry
         }
         table.line_bytes = std::move(bytes);
         return true;
     } catch (const host::host_error& failure) {
         error_text = failure_text(failure);
+        for (std::size_t i = 0; i < taken_from.size(); ++i) {
+            if (taken_from[i] != no_source) {
+                before.profile_lines[taken_from[i]] = std::move(table.profile_lines[i]);
+            }
+        }
+        table = std::move(before);
         return false;
     }
 }
 
+namespace {
+
+// Runs one change of profile.dat: the file opened for the change and locked, its lines read,
+// and decide writing what the change writes (after append_on_close, what is added). Started
+// over with the file read again when a program that does not take the lock changed it
+// meanwhile. A file in another encoding is not changed.
+template <class deciding>
+store_result change_profile_file(host::file_system& file_system, bool create, deciding&& decide) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            auto stream = file_system.open_text_file(profile_file_name, host::for_writing, create);
+            byte_lines lines = read_current_lines(*stream);
+            if (!is_code_page_text(lines)) {
+                stream->append_on_close();
+                stream->close();
+                return {store_result::status::not_shift_jis, 0, ""};
+            }
+            const store_result result = decide(*stream, lines);
+            stream->close();
+            return result;
+        } catch (const host::host_error& failure) {
+            if (failure.number() == host::changed_meanwhile && attempt < change_attempts) {
+                continue;
+            }
+            if (failure.number() == host::file_not_found && !create) {
+                return {store_result::status::not_found, 0, ""};  // no file, so no profile
+            }
+            return failed(failure);
+        }
+    }
+}
+
+}  // namespace
+
 store_result save_profile(host::file_system& file_system, const profile_table& table,
                           const profile_record& record, bool overwrite_agreed) {
-    const std::string line = line_from_record(record);
-    const bool exists = find_profile(table, record.profile_name) >= 0;
-    if (exists && !overwrite_agreed) {
-        return {store_result::status::needs_consent, 0, ""};
-    }
+    std::string line_bytes;
     try {
-        const std::string line_bytes = file_system.bytes_of(line);
-        if (!exists) {
-            auto stream = file_system.open_text_file(profile_file_name, host::for_appending, true);
-            stream->write_line_bytes(line_bytes);
-            stream->close();
-            return {};
-        }
-        auto stream = file_system.open_text_file(profile_file_name, host::for_writing, false);
-        auto lines = read_current_lines(*stream);
-        // The same first-match rule on the file as it is now; should the profile have been
-        // deleted meanwhile, it is saved as a new last line.
-        const int at = find_current_line(file_system, table, lines, record.profile_name);
-        if (at >= 0) {
-            lines[static_cast<std::size_t>(at)] = line_bytes;
-        } else {
-            lines.push_back(line_bytes);
-        }
-        for (const auto& each : lines) {
-            stream->write_line_bytes(each);
-        }
-        stream->close();
-        return {};
+        line_bytes = file_system.bytes_of(line_from_record(record));
     } catch (const host::host_error& failure) {
         return failed(failure);
     }
+    return change_profile_file(
+        file_system, true, [&](host::text_stream& stream, byte_lines& lines) -> store_result {
+            // The same first-match rule on the file as it is now.
+            const int at = find_current_line(file_system, table, lines, record.profile_name);
+            if (at < 0 || !overwrite_agreed) {
+                stream.append_on_close();
+                if (at >= 0) {
+                    return {store_result::status::needs_consent, 0, ""};  // nothing added
+                }
+                stream.write_line_bytes(line_bytes);
+                return {};
+            }
+            lines[static_cast<std::size_t>(at)] = line_bytes;
+            for (const auto& each : lines) {
+                stream.write_line_bytes(each);
+            }
+            return {};
+        });
 }
 
 store_result delete_profile(host::file_system& file_system, profile_table& table,
                             const std::string& name) {
-    const int index = find_profile(table, name);
-    if (index < 0) {
-        return {store_result::status::not_found, 0, ""};
-    }
-    try {
-        auto stream = file_system.open_text_file(profile_file_name, host::for_writing, false);
-        const auto lines = read_current_lines(*stream);
-        const int at = find_current_line(file_system, table, lines, name);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (static_cast<int>(i) != at && !lines[i].empty()) {
-                stream->write_line_bytes(lines[i]);
+    const store_result result = change_profile_file(
+        file_system, false, [&](host::text_stream& stream, byte_lines& lines) -> store_result {
+            const int at = find_current_line(file_system, table, lines, name);
+            if (at < 0) {
+                stream.append_on_close();  // nothing added
+                return {store_result::status::not_found, 0, ""};
             }
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (static_cast<int>(i) != at && !lines[i].empty()) {
+                    stream.write_line_bytes(lines[i]);
+                }
+            }
+            return {};
+        });
+    if (const int index = find_profile(table, name);
+        index >= 0 && result.result == store_result::status::done) {
+        const auto at = static_cast<std::size_t>(index);
+        table.profile_lines[at].clear();
+        if (at < table.line_bytes.size()) {
+            table.line_bytes[at].clear();
         }
-        stream->close();
-    } catch (const host::host_error& failure) {
-        return failed(failure);
     }
-    const auto at = static_cast<std::size_t>(index);
-    table.profile_lines[at].clear();
-    if (at < table.line_bytes.size()) {
-        table.line_bytes[at].clear();
-    }
-    return {};
+    return result;
 }
 
 }  // namespace norvane

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -16,9 +17,12 @@
 
 #include "host/file_port.h"
 #include "host/host.h"
+#include "support/file_checks.h"
 
 namespace norvane::host {
 namespace {
+
+using testing::error_of;
 
 // The files of one folder, the locks on them, and what the test makes happen.
 struct memory_disk {
@@ -33,9 +37,15 @@ struct memory_disk {
     int calls = 0;
     std::uint64_t clock = 0;        // milliseconds; a pause takes 2
     bool cleared_unlocked = false;  // a leftover was removed without the file's lock
+    bool open_to_others = false;
+    std::map<std::string, int> versions;  // each write makes a file's content a new version
+    std::function<void()> after_read;     // what another program does once the file was read
 
+    std::set<int> fail_on;  // more calls that fail, with the same number
+
+    bool fails(int call) const { return call == fail_at || fail_on.count(call) != 0; }
     void call() {
-        if (++calls == fail_at) {
+        if (fails(++calls)) {
             throw host_error(error);
         }
     }
@@ -53,27 +63,36 @@ class memory_file final : public port_file {
 
     file_facts facts() override {
         disk_.call();
-        return {true, false, bytes().size()};
+        file_facts facts;
+        facts.size = bytes().size();
+        facts.modified = disk_.versions[current_name()];
+        return facts;
     }
     std::string read_at(std::uint64_t offset, std::size_t size) override {
         disk_.call();
         const auto at = static_cast<std::size_t>(offset);
-        return at >= bytes().size() ? "" : bytes().substr(at, size);
+        std::string read = at >= bytes().size() ? "" : bytes().substr(at, size);
+        if (read.empty() && disk_.after_read) {
+            std::exchange(disk_.after_read, nullptr)();
+        }
+        return read;
     }
     // A failing write gets half way, as on a disk that fills up.
     void write_at(std::uint64_t offset, const std::string& data) override {
         const auto at = static_cast<std::size_t>(offset);
-        const bool fails = disk_.calls + 1 == disk_.fail_at;
+        const bool fails = disk_.fails(disk_.calls + 1);
         const std::string written = fails ? data.substr(0, data.size() / 2) : data;
         if (bytes().size() < at + written.size()) {
             bytes().resize(at + written.size());
         }
         bytes().replace(at, written.size(), written);
+        ++disk_.versions[current_name()];
         disk_.call();
     }
     void truncate(std::uint64_t size) override {
         disk_.call();
         bytes().resize(static_cast<std::size_t>(size));
+        ++disk_.versions[current_name()];
     }
     void grow(std::uint64_t size) override { truncate(size); }
     void flush() override { disk_.call(); }
@@ -81,7 +100,8 @@ class memory_file final : public port_file {
     std::string name_now;  // the name the file has after a replacement
 
   private:
-    std::string& bytes() { return disk_.files[name_now.empty() ? name_ : name_now]; }
+    const std::string& current_name() const { return name_now.empty() ? name_ : name_now; }
+    std::string& bytes() { return disk_.files[current_name()]; }
     memory_disk& disk_;
     std::string name_;
     int lock_;
@@ -93,7 +113,9 @@ class memory_folder final : public port_folder {
 
     bool holds_file(const std::string& name) override { return disk_.files.count(name) != 0; }
 
-    opened_file open(const std::string& name, file_lock lock, bool, bool create) override {
+    bool open_to_others() override { return disk_.open_to_others; }
+
+    opened_file open(const std::string& name, file_lock lock, bool, bool create, bool) override {
         disk_.call();
         opened_file opened;
         const int held = disk_.locks[name];
@@ -113,7 +135,7 @@ class memory_folder final : public port_folder {
         return opened;
     }
 
-    bool still_names(const std::string&, port_file&) override {
+    bool still_names(const std::string&, port_file&, bool) override {
         disk_.call();
         return disk_.swapped_opens-- <= 0;
     }
@@ -279,6 +301,71 @@ TEST(text_protocol, a_lock_is_waited_for_until_a_deadline) {
         }
         EXPECT_EQ(number, error) << busy << " " << swapped;
         EXPECT_EQ(disk.clock, waited) << busy << " " << swapped;
+    }
+}
+
+// A program that writes the file without taking the lock, between the rewrite's read and its
+// replacement: the rewrite (or the append after reading) fails with changed_meanwhile and
+// leaves that program's content, so that the caller reads it again. Without such a writer the
+// same change goes through.
+TEST(text_protocol, a_write_without_the_lock_after_the_read_is_not_undone) {
+    const std::string theirs = "A,1\r\nB,2\r\nC,3\r\nX,their line\r\n";
+    for (const bool appending : {false, true}) {
+        for (const bool writer : {true, false}) {
+            memory_disk disk;
+            disk.files = {{"profile.dat", "A,1\r\nB,2\r\nC,3\r\n"}};
+            if (writer) {
+                disk.after_read = [&] {
+                    disk.files["profile.dat"] = theirs;
+                    ++disk.versions["profile.dat"];
+                };
+            }
+            const auto files = make_file_system(std::make_unique<memory_port>(disk));
+            const int number = error_of([&] {
+                auto stream = files->open_text_file("profile.dat", for_writing);
+                if (appending) {
+                    stream->append_on_close();
+                }
+                while (!stream->at_end_of_stream()) {
+                    stream->read_line();
+                }
+                stream->write_line("D,4");
+                stream->close();
+            });
+            EXPECT_EQ(number, writer ? changed_meanwhile : 0) << appending;
+            EXPECT_EQ(disk.files["profile.dat"],
+                      writer ? theirs : (appending ? "A,1\r\nB,2\r\nC,3\r\nD,4\r\n" : "D,4\r\n"))
+                << appending << writer;
+            EXPECT_EQ(disk.files.size(), 1u);  // no new content left beside it
+        }
+    }
+}
+
+// An append whose lines were written whole, but whose flush and then cut-back failed, has put
+// them in the file for every reader: it is not reported as failed. One written in part is.
+TEST(text_protocol, an_append_reports_what_the_file_holds) {
+    // The calls of the close: the file's size (1), the write (2), the flush (3), the cut-back
+    // (4) and its flush (5), then the checks of what the file holds; after a failed write the
+    // cut-back is the third.
+    const struct {
+        std::set<int> failing;
+        int error;
+        std::string after;
+    } rows[] = {
+        {{3, 4}, 0, "A,1\r\nD,4\r\n"},
+        {{3, 5}, disk_full, "A,1\r\n"},
+        {{2, 3}, disk_full, "A,1\r\nD,"},  // the write fails half way, then the cut-back
+    };
+    for (const auto& row : rows) {
+        memory_disk disk;
+        disk.files = {{"profile.dat", "A,1\r\n"}};
+        const auto files = make_file_system(std::make_unique<memory_port>(disk));
+        auto stream = files->open_text_file("profile.dat", for_appending);
+        stream->write_line("D,4");
+        disk.calls = 0;
+        disk.fail_on = row.failing;
+        EXPECT_EQ(error_of([&] { stream->close(); }), row.error) << row.after;
+        EXPECT_EQ(disk.files["profile.dat"], row.after);
     }
 }
 

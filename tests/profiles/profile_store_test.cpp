@@ -88,11 +88,17 @@ struct failing_files : host::file_system {
     std::string bytes_of(const std::string& text) override { return text; }
 };
 
-TEST_F(store_fixture, a_load_that_fails_keeps_what_it_read_and_reports_no_profiles) {
+// A failed reload leaves the table as the last load left it, texts and bytes alike, so that
+// the list the window shows stays what it was.
+TEST_F(store_fixture, a_load_that_fails_leaves_the_table_as_it_was) {
+    write_bytes("profile.dat", "line0,x\r\nA,1\r\nline1,y\r\n");
+    ASSERT_TRUE(load());
+    const profile_table before = table;
     failing_files broken;
     EXPECT_FALSE(load_profiles(broken, table, error));
-    EXPECT_EQ(table.profile_lines, (std::vector<std::string>{"line1", "line0"}));
-    EXPECT_TRUE(table.no_profiles);
+    EXPECT_EQ(table.profile_lines, before.profile_lines);
+    EXPECT_EQ(table.line_bytes, before.line_bytes);
+    EXPECT_FALSE(table.no_profiles);
     EXPECT_EQ(error, host::describe_error(75) + "(75)");
 }
 
@@ -154,25 +160,100 @@ TEST_F(store_fixture, rewrites_keep_other_lines_byte_for_byte_and_the_reload_fol
     }
 }
 
-TEST_F(store_fixture, after_a_failed_load_save_appends_and_delete_finds_nothing) {
-    write_bytes("profile.dat", "A,old\r\n");
-    table.profile_lines = {"A,old"};
-    table.no_profiles = true;
-    EXPECT_EQ(save("A"), store_result::status::done);
-    EXPECT_FALSE(asked);
-    EXPECT_EQ(read_bytes("profile.dat"), "A,old\r\nA,c,,,,,,,1\r\n");
-    EXPECT_EQ(remove("A"), store_result::status::not_found);
+// Whether a name exists is decided from the file under the change's lock, whatever the table
+// says: a table that a failed load left empty, or one behind another copy's changes, neither
+// doubles a profile nor reports a present one missing; a name that another copy removed while
+// the question was open is appended after OK.
+TEST_F(store_fixture, save_and_delete_decide_from_the_file_not_the_table) {
+    const struct {
+        const char* file;     // nullptr: no file
+        const char* table;    // what the last load read, nullptr: a failed load (no profiles)
+        const char* command;  // "save", "delete", or "save, A removed while asking"
+        const char* after;    // nullptr: no file
+        store_result::status result;
+        bool asked;
+    } cases[] = {
+        {"A,old\r\n", nullptr, "save", "A,c,,,,,,,1\r\n", store_result::status::done, true},
+        {"A,old\r\n", nullptr, "delete", "", store_result::status::done, false},
+        {"B,1\r\nA,old\r\n", "B,1\r\n", "save", "B,1\r\nA,c,,,,,,,1\r\n",
+         store_result::status::done, true},
+        {"B,1\r\n", "A,1\r\nB,1\r\n", "save", "B,1\r\nA,c,,,,,,,1\r\n", store_result::status::done,
+         false},
+        {"B,1\r\n", "A,1\r\nB,1\r\n", "delete", "B,1\r\n", store_result::status::not_found, false},
+        {nullptr, "A,1\r\n", "delete", nullptr, store_result::status::not_found, false},
+        {nullptr, "A,1\r\n", "save", "A,c,,,,,,,1\r\n", store_result::status::done, false},
+        {"B,1\r\nA,old\r\nC,3\r\n", "B,1\r\nA,old\r\nC,3\r\n", "save, A removed while asking",
+         "B,1\r\nC,3\r\nA,c,,,,,,,1\r\n", store_result::status::done, true},
+    };
+    for (const auto& c : cases) {
+        const std::string command = c.command;
+        const std::string label = command + " in " + (c.file != nullptr ? c.file : "(no file)");
+        std::filesystem::remove("profile.dat");
+        write_bytes("profile.dat", c.table != nullptr ? c.table : "");
+        ASSERT_TRUE(load());
+        if (c.table == nullptr) {
+            table = profile_table{};  // what a failed first load leaves
+        }
+        std::filesystem::remove("profile.dat");
+        if (c.file != nullptr) {
+            write_bytes("profile.dat", c.file);
+        }
+        store_result::status result{};
+        if (command == "delete") {
+            result = remove("A");
+            asked = false;
+        } else {
+            const profile_record record{"A", "c", "", "", "", "", "", "", "1"};
+            const auto first = save_profile(*files, table, record, false);
+            asked = first.result == store_result::status::needs_consent;
+            if (asked && command != "save") {
+                write_bytes("profile.dat", "B,1\r\nC,3\r\n");  // another copy deleted A
+            }
+            result = asked ? save_profile(*files, table, record, true).result : first.result;
+        }
+        EXPECT_EQ(result, c.result) << label;
+        EXPECT_EQ(asked, c.asked) << label;
+        EXPECT_EQ(std::filesystem::exists("profile.dat"), c.after != nullptr) << label;
+        if (c.after != nullptr) {
+            EXPECT_EQ(read_bytes("profile.dat"), c.after) << label;
+        }
+    }
 }
 
-TEST_F(store_fixture, a_rewrite_of_a_vanished_file_fails) {
-    write_bytes("profile.dat", "A,1\r\n");
-    ASSERT_TRUE(load());
-    std::filesystem::remove("profile.dat");
-    EXPECT_EQ(save("A"), store_result::status::failed);
-    const auto deleted = delete_profile(*files, table, "A");
-    EXPECT_EQ(deleted.result, store_result::status::failed);
-    EXPECT_EQ(deleted.error_number, 53);
-    EXPECT_EQ(deleted.error_description, host::describe_error(53));
+// A file in another encoding loads (as nonsense) but is never rewritten: its byte-order mark
+// or a NUL byte tells it. A code page 932 file with bytes that do not decode is changed as
+// usual.
+TEST_F(store_fixture, a_file_in_another_encoding_is_not_changed) {
+    using namespace std::string_literals;
+    const struct {
+        std::string bytes;
+        bool changed;
+    } cases[] = {
+        {"\xFF\xFE"
+         "A\0,\0"
+         "1\0\r\0\n\0"s,
+         false},
+        {"\xFE\xFF"
+         "\0A\0,\0"
+         "1\0\r\0\n"s,
+         false},
+        {"\xEF\xBB\xBF"
+         "A,1\r\n"s,
+         false},
+        {"A,1\r\nB\0,2\r\n"s, false},
+        {"\xFF\xFD,raw\r\nA,1\r\n"s, true},
+    };
+    for (const auto& c : cases) {
+        for (const bool deleting : {false, true}) {
+            write_bytes("profile.dat", c.bytes);
+            ASSERT_TRUE(load());
+            const auto result = deleting ? remove("A") : save("A");
+            EXPECT_EQ(result,
+                      c.changed ? store_result::status::done : store_result::status::not_shift_jis)
+                << deleting << " " << c.bytes.size();
+            EXPECT_EQ(read_bytes("profile.dat") == c.bytes, !c.changed) << deleting;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -71,7 +71,16 @@ class posix_file final : public port_file {
         const struct stat st = status();
         // No write permission bit at all: read-only for every user, the superuser included, as
         // the read-only attribute is on Windows.
-        return {S_ISREG(st.st_mode), (st.st_mode & 0222) == 0, std::uint64_t(st.st_size)};
+        file_facts facts;
+        facts.regular = S_ISREG(st.st_mode);
+        facts.read_only = (st.st_mode & 0222) == 0;
+        facts.size = std::uint64_t(st.st_size);
+        facts.links = std::uint32_t(st.st_nlink);
+        facts.device = std::uint64_t(st.st_dev);
+        facts.index = std::uint64_t(st.st_ino);
+        // The status change time: every write moves it, and no program can set it back.
+        facts.modified = std::int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        return facts;
     }
 
     std::string read_at(std::uint64_t offset, std::size_t size) override {
@@ -144,16 +153,31 @@ class posix_folder final : public port_folder {
     posix_folder(const posix_folder&) = delete;
     posix_folder& operator=(const posix_folder&) = delete;
 
+    bool open_to_others() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            return true;
+        }
+        return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
+               (st.st_uid != ::geteuid() && st.st_uid != 0);
+    }
+
     bool holds_file(const std::string& name) override {
         struct stat st {};
         return ::fstatat(fd_, name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode);
     }
 
     // Non-blocking, so that a FIFO under the name does not hang the open.
-    opened_file open(const std::string& name, file_lock lock, bool writing, bool create) override {
-        const int flags = (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
+    opened_file open(const std::string& name, file_lock lock, bool writing, bool create,
+                     bool follow_link) override {
+        const int flags =
+            (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | (follow_link ? 0 : O_NOFOLLOW);
         opened_file opened;
         int fd = ::openat(fd_, name.c_str(), flags);
+        if (fd < 0 && (errno == ELOOP || errno == EISDIR) && !follow_link) {
+            opened.not_plain_file = true;
+            return opened;
+        }
         if (fd < 0 && errno == ENOENT && create) {
             fd = ::openat(fd_, name.c_str(), flags | O_CREAT | O_EXCL, 0666);
             if (fd < 0 && errno == EEXIST) {
@@ -178,12 +202,14 @@ class posix_folder final : public port_folder {
         return opened;
     }
 
-    bool still_names(const std::string& name, port_file& file) override {
+    bool still_names(const std::string& name, port_file& file, bool follow_link) override {
         struct stat on_disk {};
         const struct stat opened = own(file).status();
-        return ::fstatat(fd_, name.c_str(), &on_disk, 0) == 0 && on_disk.st_dev == opened.st_dev &&
-               on_disk.st_ino == opened.st_ino;
+        return ::fstatat(fd_, name.c_str(), &on_disk, follow_link ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
+               on_disk.st_dev == opened.st_dev && on_disk.st_ino == opened.st_ino;
     }
+
+    int fd() const { return fd_; }
 
     std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) override {
         const int fd =
@@ -260,33 +286,53 @@ class posix_port final : public file_port {
     void pause() override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
     // A rewrite of a symbolic link replaces the file it points to, beside that file; a delete
-    // removes the link itself.
+    // removes the link itself. The link is read through the folder that holds it, and its
+    // target's folder opened from there, so each step acts on what the step before opened. In
+    // a folder open to others the link is not followed here: a change there refuses it.
     std::unique_ptr<port_folder> open_folder(const std::string& name, std::string& leaf,
                                              bool follow_link) override {
-        std::string path = name;
-        struct stat st {};
-        if (follow_link && ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            if (char* resolved = ::realpath(name.c_str(), nullptr)) {
-                path = resolved;
-                std::free(resolved);
+        auto folder = open_folder_at(AT_FDCWD, name, leaf);
+        for (int depth = 0; folder && follow_link && depth < 16; ++depth) {
+            std::string target;
+            if (folder->open_to_others() || !read_link(folder->fd(), leaf, target)) {
+                break;
             }
+            folder = open_folder_at(folder->fd(), target, leaf);
         }
+        return folder;
+    }
+
+  private:
+    // The folder part of path opened relative to the folder at, and the last part as leaf.
+    static std::unique_ptr<posix_folder> open_folder_at(int at, const std::string& path,
+                                                        std::string& leaf) {
         const std::size_t slash = path.rfind('/');
         leaf = slash == std::string::npos ? path : path.substr(slash + 1);
         const std::string folder =
             slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::openat(at, folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
             return nullptr;
         }
         if (fd < 0) {
             fail_with_errno(errno);
         }
-        if (leaf.empty()) {
-            ::close(fd);
+        auto opened = std::make_unique<posix_folder>(fd);
+        if (leaf.empty() || leaf == "." || leaf == "..") {
             throw host_error(path_file_access_error);
         }
-        return std::make_unique<posix_folder>(fd);
+        return opened;
+    }
+
+    // The text of the symbolic link name in the folder fd; false when it is none.
+    static bool read_link(int fd, const std::string& name, std::string& target) {
+        std::string buffer(PATH_MAX, '\0');
+        const ssize_t n = ::readlinkat(fd, name.c_str(), buffer.data(), buffer.size());
+        if (n <= 0 || std::size_t(n) >= buffer.size()) {
+            return false;
+        }
+        target.assign(buffer.data(), std::size_t(n));
+        return true;
     }
 };
 

@@ -50,7 +50,7 @@ bool is_folder(DWORD attributes) {
 
 class win32_file final : public port_file {
   public:
-    win32_file(HANDLE h, std::wstring path) : h_(h), path_(std::move(path)) {}
+    explicit win32_file(HANDLE h) : h_(h) {}
     ~win32_file() override { close(); }
     win32_file(const win32_file&) = delete;
     win32_file& operator=(const win32_file&) = delete;
@@ -66,16 +66,19 @@ class win32_file final : public port_file {
     // The name leads to this file while it is held (no FILE_SHARE_DELETE), and no folder is
     // opened as a file.
     file_facts facts() override {
-        DWORD high = 0;
-        const DWORD low = GetFileSize(h_, &high);
-        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(h_, &info)) {
             fail_with(GetLastError());
         }
-        const DWORD attributes = GetFileAttributesW(path_.c_str());
-        return {
-            true,
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0,
-            (std::uint64_t(high) << 32) | low};
+        file_facts facts;
+        facts.read_only = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        facts.size = (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        facts.links = info.nNumberOfLinks;
+        facts.device = info.dwVolumeSerialNumber;
+        facts.index = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        facts.modified = std::int64_t((std::uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                      info.ftLastWriteTime.dwLowDateTime);
+        return facts;
     }
 
     std::string read_at(std::uint64_t offset, std::size_t size) override {
@@ -140,7 +143,6 @@ class win32_file final : public port_file {
     }
 
     HANDLE h_;
-    std::wstring path_;
 };
 
 class win32_folder final : public port_folder {
@@ -149,14 +151,27 @@ class win32_folder final : public port_folder {
     win32_folder(std::wstring prefix, replace_file_call replace_file)
         : prefix_(std::move(prefix)), replace_file_(replace_file) {}
 
+    // Who else may change the folder lies in its access control list, which the program does
+    // not read: every folder counts as open to others, so that a file of several names (NTFS
+    // hard links) or a reparse point under the name is never changed.
+    bool open_to_others() override { return true; }
+
     bool holds_file(const std::string& name) override {
         const DWORD attributes = GetFileAttributesW(path(name).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && !is_folder(attributes);
     }
 
-    opened_file open(const std::string& name, file_lock lock, bool writing, bool create) override {
+    opened_file open(const std::string& name, file_lock lock, bool writing, bool create,
+                     bool follow_link) override {
         const std::wstring full = path(name);
-        if (is_folder(GetFileAttributesW(full.c_str()))) {
+        const DWORD attributes = GetFileAttributesW(full.c_str());
+        opened_file opened;
+        if (!follow_link && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            opened.not_plain_file = true;  // a symbolic link, a junction or a folder
+            return opened;
+        }
+        if (is_folder(attributes)) {
             throw host_error(path_file_access_error);
         }
         const HANDLE h =
@@ -164,7 +179,6 @@ class win32_folder final : public port_folder {
                         lock == file_lock::shared ? FILE_SHARE_READ : 0, nullptr,
                         create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD error = GetLastError();
-        opened_file opened;
         if (h == INVALID_HANDLE_VALUE) {
             if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
                 return opened;  // held by another stream
@@ -173,13 +187,13 @@ class win32_folder final : public port_folder {
             throw host_error(create && error == ERROR_PATH_NOT_FOUND ? path_file_access_error
                                                                      : error_number_for(error));
         }
-        opened.file = std::make_unique<win32_file>(h, full);
+        opened.file = std::make_unique<win32_file>(h);
         opened.created = create && error != ERROR_ALREADY_EXISTS;
         return opened;
     }
 
     // A file held open without FILE_SHARE_DELETE can be neither renamed nor removed.
-    bool still_names(const std::string&, port_file&) override { return true; }
+    bool still_names(const std::string&, port_file&, bool) override { return true; }
 
     std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) override {
         const std::wstring full = path(name);
@@ -194,7 +208,7 @@ class win32_folder final : public port_folder {
         if (h == INVALID_HANDLE_VALUE) {
             fail_with(error);
         }
-        return std::make_unique<win32_file>(h, full);
+        return std::make_unique<win32_file>(h);
     }
 
     // Both files are let go first: ReplaceFileW and MoveFileExW open them themselves, and the

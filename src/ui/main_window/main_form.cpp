@@ -62,6 +62,18 @@ std::string unstorable_name_message(const std::string& name, const char* field,
     return "";
 }
 
+// Why the store left profile.dat alone for a reason of the file's own, or "" when it did not.
+std::string untouched_file_message(store_result::status result) {
+    switch (result) {
+        case store_result::status::shared_place:
+            return "profile.dat は他のユーザーが変更できる場所にあるため、変更しませんでした。";
+        case store_result::status::not_shift_jis:
+            return "profile.dat が Shift-JIS のテキストではないため、変更しませんでした。";
+        default:
+            return "";
+    }
+}
+
 // The message box of a run that did not reach the end of its script.
 void show_run_failure(ui_services& ui, const network_run& run) {
     switch (run.result) {
@@ -189,7 +201,12 @@ void main_form::save_bt_click() {
                             mb_question | mb_ok_cancel, inquiry_title) != answer_ok) {
             return;  // the file is unchanged; nothing to reload or report
         }
+        // Decided again under the file's lock: a profile deleted meanwhile is appended.
         saved = save_profile(*state_.file_system, state_.table, record, true);
+    }
+    if (const auto message = untouched_file_message(saved.result); !message.empty()) {
+        ui_.message_box(message, mb_critical, error_title);
+        return;
     }
     if (saved.result != store_result::status::done) {
         ui_.message_box(
@@ -226,6 +243,10 @@ void main_form::delete_bt_click() {
         case store_result::status::failed:
             ui_.message_box(deleted.error_description, mb_critical,
                             numbered_error_title(deleted.error_number));
+            return;
+        case store_result::status::shared_place:
+        case store_result::status::not_shift_jis:
+            ui_.message_box(untouched_file_message(deleted.result), mb_critical, error_title);
             return;
         case store_result::status::done:
         case store_result::status::needs_consent:  // a deletion never asks

@@ -3,6 +3,7 @@
 // tests/host/text_files_test.cpp, the protocol itself tests/host/text_protocol_test.cpp.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,6 +139,108 @@ TEST_F(file_system_test, an_ordinary_user_without_read_or_folder_rights) {
     EXPECT_EQ(sticky, 0);
     EXPECT_EQ(read_bytes("profile.dat"), "c\r\nd\r\n");
     EXPECT_EQ(entries(), 1);
+}
+
+// In a folder that others may change (write bits for group or others, or another user's), the
+// name profile.dat may lead anywhere they chose: a symbolic link to someone else's file, a
+// second name of such a file, a pipe, a folder. A change there refuses all of these
+// (others_may_change) and touches nothing, while reading through a link still works; a plain
+// file of one name is changed as usual. In a folder of the user's own, a link is followed.
+TEST_F(file_system_test, a_folder_open_to_others_changes_only_a_plain_file_of_one_name) {
+    fs::create_directory("elsewhere");
+    write_bytes("elsewhere/target", "theirs\r\n");
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        bool readable;
+    } names[] = {
+        {"a symbolic link", [] { fs::create_symlink("../elsewhere/target", "shared/profile.dat"); },
+         true},
+        {"a dangling symbolic link",
+         [] { fs::create_symlink("../elsewhere/missing", "shared/profile.dat"); }, false},
+        {"a second name", [] { fs::create_hard_link("elsewhere/target", "shared/profile.dat"); },
+         true},
+        {"a pipe", [] { ASSERT_EQ(::mkfifo("shared/profile.dat", 0666), 0); }, false},
+        {"a folder", [] { fs::create_directory("shared/profile.dat"); }, false},
+    };
+    const auto change = [&](int how) {
+        const std::string name = "shared/profile.dat";
+        if (how == 0) {
+            auto stream = files_->open_text_file(name, for_writing);
+            stream->write_line("mine");
+            stream->close();
+        } else if (how == 1) {
+            auto stream = files_->open_text_file(name, for_appending, true);
+            stream->write_line("mine");
+            stream->close();
+        } else {
+            auto stream = files_->open_text_file(name, for_writing, true);
+            stream->append_on_close();
+            stream->write_line("mine");
+            stream->close();
+        }
+    };
+    for (const mode_t mode : {0777, 01777, 0770, 0702}) {
+        for (const auto& name : names) {
+            fs::remove_all("shared");
+            fs::create_directory("shared");
+            ASSERT_EQ(::chmod("shared", mode), 0);
+            name.make();
+            for (int how = 0; how < 3; ++how) {
+                EXPECT_EQ(error_of([&] { change(how); }), others_may_change)
+                    << name.what << " in a folder of mode " << std::oct << mode << ", change "
+                    << how;
+            }
+            EXPECT_EQ(read_bytes("elsewhere/target"), "theirs\r\n") << name.what;
+            if (name.readable) {
+                EXPECT_EQ(files_->open_text_file("shared/profile.dat", for_reading)->read_line(),
+                          "theirs")
+                    << name.what;
+            }
+        }
+        fs::remove_all("shared");
+        fs::create_directory("shared");
+        ASSERT_EQ(::chmod("shared", mode), 0);
+        write_bytes("shared/profile.dat", "a\r\n");
+        EXPECT_EQ(error_of([&] { change(2); }), 0) << std::oct << mode;
+        EXPECT_EQ(read_bytes("shared/profile.dat"), "a\r\nmine\r\n");
+    }
+    // A folder of the user's own whose link leads into a folder open to others: the link is
+    // followed there, and what is there is judged as in that folder.
+    fs::remove_all("shared");
+    fs::create_directory("shared");
+    ASSERT_EQ(::chmod("shared", 0777), 0);
+    fs::create_symlink("../elsewhere/target", "shared/profile.dat");
+    fs::create_symlink("shared/profile.dat", "profile.dat");
+    EXPECT_EQ(error_of([&] {
+                  auto stream = files_->open_text_file("profile.dat", for_writing);
+                  stream->write_line("mine");
+                  stream->close();
+              }),
+              others_may_change);
+    EXPECT_EQ(read_bytes("elsewhere/target"), "theirs\r\n");
+}
+
+// A folder owned by another user is open to them whatever its mode: the superuser working in
+// it does not follow a link that user put there.
+TEST_F(file_system_test, a_folder_of_another_user_is_open_to_them) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only the superuser can give a folder to another user";
+    }
+    fs::create_directory("theirs");
+    write_bytes("target", "root's\r\n");
+    fs::create_symlink("../target", "theirs/profile.dat");
+    ASSERT_EQ(::chown("theirs", 65534, 65534), 0);
+    ASSERT_EQ(::chmod("theirs", 0755), 0);
+    EXPECT_EQ(error_of([&] { files_->delete_file("theirs/profile.dat"); }), 0);  // the link
+    fs::create_symlink("../target", "theirs/profile.dat");
+    EXPECT_EQ(error_of([&] {
+                  auto stream = files_->open_text_file("theirs/profile.dat", for_writing);
+                  stream->write_line("x");
+                  stream->close();
+              }),
+              others_may_change);
+    EXPECT_EQ(read_bytes("target"), "root's\r\n");
 }
 
 }  // namespace

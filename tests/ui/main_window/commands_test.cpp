@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "host/cp932.h"
 #include "host/platform.h"
@@ -189,6 +190,54 @@ TEST_F(command_fixture, a_read_only_file_fails_save_and_delete_with_their_messag
     EXPECT_EQ(ui.messages[2].style, 16);
     EXPECT_EQ(view.items, (std::vector<std::string>{"A"}));
     EXPECT_EQ(view.text({control::connect_txt}), "ローカル エリア接続");  // untouched
+}
+
+// A profile.dat that the program will not change (a link in a folder open to others, a file in
+// another encoding) is still loaded; Save and Delete say why it was left alone and change
+// nothing, the window included.
+TEST_F(command_fixture, save_and_delete_say_why_a_file_was_left_alone) {
+    const std::string utf16(
+        "\xFF\xFE"
+        "A\0,\0c\0\r\0\n\0",
+        12);
+    const struct {
+        const char* why;
+        std::function<void()> make;
+        const char* message;
+    } cases[] = {
+        {"a link in a folder open to others",
+         [] {
+             std::filesystem::rename("profile.dat", "elsewhere.dat");
+             std::filesystem::create_symlink("elsewhere.dat", "profile.dat");
+             std::filesystem::permissions(".", std::filesystem::perms::all);
+         },
+         "profile.dat は他のユーザーが変更できる場所にあるため、変更しませんでした。"},
+        {"UTF-16", [&] { write_bytes("profile.dat", utf16); },
+         "profile.dat が Shift-JIS のテキストではないため、変更しませんでした。"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove("profile.dat");
+        std::filesystem::remove("elsewhere.dat");
+        std::filesystem::permissions(".", std::filesystem::perms::owner_all);
+        start_with({"A,c,,,,,,,1"});
+        c.make();
+        std::string error;
+        ASSERT_TRUE(load_profiles(*state.file_system, state.table, error)) << c.why;
+        const std::string before = read_bytes("profile.dat");
+        ui.messages.clear();
+        fill_static();
+        view.click(control::save_bt);
+        view.set_text({control::profile_list}, "A");
+        ui.answers = {answer_yes};
+        view.click(control::delete_bt);
+        const testing::shown_message refusal{c.message, 16, "エラー"};
+        ASSERT_EQ(ui.messages.size(), 3u) << c.why;
+        EXPECT_EQ(ui.messages[0], refusal) << c.why;
+        EXPECT_EQ(ui.messages[2], refusal) << c.why;
+        EXPECT_EQ(read_bytes("profile.dat"), before) << c.why;
+        EXPECT_EQ(view.text({control::connect_txt}), "ローカル エリア接続") << c.why;
+    }
+    std::filesystem::permissions(".", std::filesystem::perms::owner_all);
 }
 
 TEST_F(command_fixture, delete_of_the_second_of_three_then_the_rest) {

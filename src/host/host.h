@@ -135,8 +135,9 @@ class file_system {
     // (a symbolic link itself, never the file it names), then the script is made anew, only
     // where the name is free, written, and held until the object is dropped, so that no one
     // else's content is run under its name. No script (nullptr) when the name cannot be had: a
-    // leftover that cannot be removed (a folder, a file in use or another user's), or a name
-    // taken again before the script was made. Any other failure throws host_error.
+    // leftover that cannot be removed (a folder, a file in use, another user's in a folder
+    // with the sticky bit), a name taken again before the script was made, or a script that
+    // could not be held as it was written. Any other failure throws host_error.
     virtual std::unique_ptr<command_script> create_command_script(
         const std::string& name, const std::vector<std::string>& lines) = 0;
     // True when a text can be written into a command script and read by the command

@@ -179,11 +179,10 @@ enum class stream_kind { reading, appending, rewriting };
 class port_stream final : public text_stream {
   public:
     // A rewrite also gets where its new content goes (no file: into the old file itself).
-    port_stream(stream_kind kind, file_port& port, std::unique_ptr<port_folder> folder,
-                std::string name, std::unique_ptr<port_file> file,
-                std::unique_ptr<port_file> new_content = nullptr, std::string new_name = "")
+    port_stream(stream_kind kind, std::unique_ptr<port_folder> folder, std::string name,
+                std::unique_ptr<port_file> file, std::unique_ptr<port_file> new_content = nullptr,
+                std::string new_name = "")
         : kind_(kind),
-          port_(port),
           folder_(std::move(folder)),
           name_(std::move(name)),
           file_(std::move(file)),
@@ -444,7 +443,6 @@ class port_stream final : public text_stream {
     }
 
     stream_kind kind_;
-    file_port& port_;
     std::unique_ptr<port_folder> folder_;
     std::string name_;                        // the file's name in its folder
     std::unique_ptr<port_file> file_;         // the file, holding the stream's lock
@@ -483,8 +481,8 @@ class port_file_system final : public file_system {
                 auto folder = folder_of(name, leaf, create);
                 opened_file opened =
                     open_locked(*port_, *folder, leaf, file_lock::shared, false, create);
-                return std::make_unique<port_stream>(
-                    stream_kind::reading, *port_, std::move(folder), leaf, std::move(opened.file));
+                return std::make_unique<port_stream>(stream_kind::reading, std::move(folder), leaf,
+                                                     std::move(opened.file));
             }
             case for_appending:
                 return open_append(name, create);
@@ -550,8 +548,8 @@ class port_file_system final : public file_system {
             const std::string last = opened.file->read_at(size - 1, 1);
             line_break_first = last != "\n" && last != "\r";
         }
-        auto stream = std::make_unique<port_stream>(
-            stream_kind::appending, *port_, std::move(folder), leaf, std::move(opened.file));
+        auto stream = std::make_unique<port_stream>(stream_kind::appending, std::move(folder), leaf,
+                                                    std::move(opened.file));
         if (line_break_first) {
             stream->start_on_new_line();
         }
@@ -566,8 +564,8 @@ class port_file_system final : public file_system {
         opened_file opened = open_for_change(*folder, leaf, create);
         std::string new_name;
         auto new_content = create_new_content(*port_, *folder, leaf, new_name);
-        return std::make_unique<port_stream>(stream_kind::rewriting, *port_, std::move(folder),
-                                             leaf, std::move(opened.file), std::move(new_content),
+        return std::make_unique<port_stream>(stream_kind::rewriting, std::move(folder), leaf,
+                                             std::move(opened.file), std::move(new_content),
                                              std::move(new_name));
     }
 

@@ -215,7 +215,9 @@ class win32_folder final : public port_folder {
             return nullptr;
         }
         if (h == INVALID_HANDLE_VALUE) {
-            fail_with(error);
+            // A name in a folder that does not exist cannot be made there.
+            throw host_error(error == ERROR_PATH_NOT_FOUND ? path_file_access_error
+                                                           : error_number_for(error));
         }
         return std::make_unique<win32_file>(h, full);
     }

@@ -45,6 +45,14 @@ class port_file {
     // Makes the file size bytes long with the room on disk taken, where the platform can.
     virtual void grow(std::uint64_t size) = 0;
     virtual void flush() = 0;
+    // The platform's number for the open file, which a program the host starts can be given
+    // (a file descriptor); -1 where the platform hands programs no open files.
+    virtual std::intptr_t descriptor() const = 0;
+    // Keeps a file the program made and wrote open for reading only, so that while it is held
+    // no one else can write, rename or delete it and a command interpreter can still open it to
+    // read it (where the platform has share modes: reopened sharing reading alone). False when
+    // it cannot be held so, or the name now leads to another file.
+    virtual bool keep_for_reading() = 0;
 };
 
 enum class file_lock { shared, exclusive };

@@ -110,6 +110,21 @@ inline bool holds_undecodable_bytes(const std::string& text) {
     return false;
 }
 
+// A command script the program made and holds from its write to the end of its run. Dropping
+// it lets the file go and leaves it in its folder.
+class command_script {
+  public:
+    virtual ~command_script() = default;
+    // Its name, as the program gave it (relative to the current folder).
+    virtual const std::string& name() const = 0;
+    // The open file as the platform knows it, for a command interpreter that reads the script
+    // through it rather than by name: a file descriptor on Linux; -1 where there is none.
+    virtual std::intptr_t descriptor() const = 0;
+    // Removes the script's name, when that still leads to the file the program made (another
+    // file put under the name meanwhile is left alone), and lets the file go.
+    virtual void remove() = 0;
+};
+
 class file_system {
   public:
     virtual ~file_system() = default;
@@ -125,13 +140,18 @@ class file_system {
     // does for a text that would not read back as itself.
     virtual std::string bytes_of(const std::string& text) = 0;
 
-    // A command script for the platform's command interpreter, opened for appending and
-    // created when missing. Its text is in the code page that interpreter reads scripts in,
-    // which on the systems the program targets is code page 932 too; where it is not (a
-    // console code page of another system), this differs from open_text_file.
-    virtual std::unique_ptr<text_stream> open_command_script(const std::string& name) {
-        return open_text_file(name, for_appending, true);
-    }
+    // A command script with these lines (each followed by CR LF), in the code page the
+    // platform's command interpreter reads scripts in (code page 932 on the systems the program
+    // targets; a console code page of another system where it is not). The script is the
+    // program's alone from its write to its run: a leftover file of that name is removed first
+    // (a symbolic link itself, never the file it names), then the script is made anew, only
+    // where the name is free, written, and held until the object is dropped, so that no one
+    // else's content is run under its name. No script (nullptr) when the name cannot be had: a
+    // leftover that cannot be removed (a folder, a file in use, another user's in a folder
+    // with the sticky bit), a name taken again before the script was made, or a script that
+    // could not be held as it was written. Any other failure throws host_error.
+    virtual std::unique_ptr<command_script> create_command_script(
+        const std::string& name, const std::vector<std::string>& lines) = 0;
     // True when a text can be written into a command script and read by the command
     // interpreter as itself.
     virtual bool can_store_in_command_script(const std::string& text) { return can_store(text); }
@@ -157,9 +177,11 @@ struct script_run {
 class shell {
   public:
     virtual ~shell() = default;
-    // Runs a command script of the current folder with the platform's command interpreter,
-    // in a hidden window owned by owner, and waits for its end without a time limit.
-    virtual script_run run_script(const std::string& script_file, window_handle owner) = 0;
+    // Runs a command script the program made and holds (file_system::create_command_script)
+    // with the platform's command interpreter, in a hidden window owned by owner, and waits
+    // for its end without a time limit. The interpreter runs the file the script holds, never
+    // another one put under its name.
+    virtual script_run run_script(command_script& script, window_handle owner) = 0;
     // Opens a web address, or a mail address given as "mailto:...", with the desktop's
     // handler for it, without waiting. False when nothing could be started.
     virtual bool open_address(const std::string& target, window_handle owner) = 0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "host/cp932.h"
 #include "host/file_port.h"
@@ -183,14 +184,12 @@ class port_stream final : public text_stream {
     // follow_link: whether the name was opened through a symbolic link, if it is one (a change
     // in a folder open to others never is).
     port_stream(stream_kind kind, file_port& port, std::unique_ptr<port_folder> folder,
-                std::string name, std::unique_ptr<port_file> file, bool script = false,
-                bool follow_link = true)
+                std::string name, std::unique_ptr<port_file> file, bool follow_link = true)
         : kind_(kind),
           port_(port),
           folder_(std::move(folder)),
           name_(std::move(name)),
           file_(std::move(file)),
-          script_(script),
           follow_link_(follow_link) {}
 
     port_stream(const port_stream&) = delete;
@@ -239,7 +238,7 @@ class port_stream final : public text_stream {
     void start_on_new_line() { pending_line_break_ = true; }
 
     void write_line(const std::string& text) override {
-        add_line([&] { append_line(script_ ? port_.script_bytes(text) : to_cp932(text)); });
+        add_line([&] { append_line(to_cp932(text)); });
     }
 
     void write_line_bytes(const std::string& bytes) override {
@@ -517,7 +516,6 @@ class port_stream final : public text_stream {
     std::unique_ptr<port_folder> folder_;
     std::string name_;                        // the file's name in its folder
     std::unique_ptr<port_file> file_;         // the file, holding the stream's lock
-    bool script_;                             // written in the command interpreter's code page
     bool follow_link_;                        // the name was opened through a link, if any
     bool append_instead_ = false;             // rewriting: close appends instead
     file_facts read_facts_;                   // rewriting: the file when it was read
@@ -556,21 +554,19 @@ class port_file_system final : public file_system {
                 auto folder = folder_of(name, leaf, create);
                 opened_file opened =
                     open_locked(*port_, *folder, leaf, file_lock::shared, false, create);
-                return std::make_unique<port_stream>(
-                    stream_kind::reading, *port_, std::move(folder), leaf, std::move(opened.file));
+                return std::make_unique<port_stream>(stream_kind::reading, std::move(folder), leaf,
+                                                     std::move(opened.file));
             }
             case for_appending:
-                return open_append(name, create, false);
+                return open_append(name, create);
             case for_writing:
                 return open_rewrite(name, create);
         }
         fail(bad_file_mode);
     }
 
-    std::unique_ptr<text_stream> open_command_script(const std::string& name) override {
-        check_name(name);
-        return open_append(name, true, true);
-    }
+    std::unique_ptr<command_script> create_command_script(
+        const std::string& name, const std::vector<std::string>& lines) override;
 
     // The file is held under its exclusive lock until its name is gone: a file that a stream
     // holds open is not deleted. A symbolic link is removed itself, never the file it names.
@@ -624,7 +620,7 @@ class port_file_system final : public file_system {
         return opened;
     }
 
-    std::unique_ptr<text_stream> open_append(const std::string& name, bool create, bool script) {
+    std::unique_ptr<text_stream> open_append(const std::string& name, bool create) {
         std::string leaf;
         auto folder = folder_of(name, leaf, create);
         bool follow_link = true;
@@ -638,7 +634,7 @@ class port_file_system final : public file_system {
         }
         auto stream =
             std::make_unique<port_stream>(stream_kind::appending, *port_, std::move(folder), leaf,
-                                          std::move(opened.file), script, follow_link);
+                                          std::move(opened.file), follow_link);
         if (line_break_first) {
             stream->start_on_new_line();
         }
@@ -653,11 +649,102 @@ class port_file_system final : public file_system {
         bool follow_link = true;
         opened_file opened = open_for_change(*folder, leaf, create, follow_link);
         return std::make_unique<port_stream>(stream_kind::rewriting, *port_, std::move(folder),
-                                             leaf, std::move(opened.file), false, follow_link);
+                                             leaf, std::move(opened.file), follow_link);
     }
 
     std::unique_ptr<file_port> port_;
 };
+
+// --- command scripts ----------------------------------------------------------------------
+
+// A script the program made, held open from its write to the end of its run.
+class port_command_script final : public command_script {
+  public:
+    port_command_script(std::unique_ptr<port_folder> folder, std::string leaf, std::string name,
+                        std::unique_ptr<port_file> file)
+        : folder_(std::move(folder)),
+          leaf_(std::move(leaf)),
+          name_(std::move(name)),
+          file_(std::move(file)) {}
+
+    const std::string& name() const override { return name_; }
+
+    std::intptr_t descriptor() const override { return file_ ? file_->descriptor() : -1; }
+
+    void remove() override {
+        if (!file_) {
+            return;
+        }
+        std::unique_ptr<port_file> file = std::move(file_);
+        if (folder_->still_names(leaf_, *file)) {
+            folder_->remove(leaf_, std::move(file));
+        }
+    }
+
+  private:
+    std::unique_ptr<port_folder> folder_;
+    std::string leaf_;  // the name in its folder
+    std::string name_;  // the name as the program gave it
+    std::unique_ptr<port_file> file_;
+};
+
+// Whatever lies under the script's name is removed by that name: a symbolic link or a pipe
+// itself, a file another copy of the program left. Only what cannot be removed (a folder, a
+// file in use or, in a folder with the sticky bit, another user's) keeps the name.
+bool clear_script_name(port_folder& folder, const std::string& leaf) {
+    try {
+        folder.remove(leaf, nullptr);
+    } catch (const host_error& error) {
+        return error.number() == file_not_found;
+    }
+    return true;
+}
+
+// The script is made only where its name is free, so a file someone else put there between
+// the removal and the making is never written to; it is written, flushed, held for reading and
+// checked to hold exactly what was written. A failure on the way removes what was made.
+std::unique_ptr<command_script> port_file_system::create_command_script(
+    const std::string& name, const std::vector<std::string>& lines) {
+    check_name(name);
+    std::string bytes;
+    for (const std::string& line : lines) {
+        bytes += port_->script_bytes(line);
+        bytes += "\r\n";
+    }
+    std::string leaf;
+    auto folder = folder_of(name, leaf, true, false);
+    if (!clear_script_name(*folder, leaf)) {
+        return nullptr;
+    }
+    bool taken = false;
+    std::unique_ptr<port_file> file = folder->create_new(leaf, taken);
+    if (!file) {
+        if (taken) {
+            return nullptr;
+        }
+        fail(permission_denied);  // the folder lets the program make no file
+    }
+    try {
+        file->write_at(0, bytes);
+        file->flush();
+        if (file->keep_for_reading() && read_all(*file) == bytes) {
+            return std::make_unique<port_command_script>(std::move(folder), leaf, name,
+                                                         std::move(file));
+        }
+    } catch (const host_error&) {
+        try {
+            if (folder->still_names(leaf, *file)) {
+                folder->remove(leaf, std::move(file));
+            }
+        } catch (const host_error&) {
+            // Removed as a leftover by the next script.
+        }
+        throw;
+    }
+    // Another file under the name, or this one changed before it was held: it is not run, and
+    // what lies under the name is left for the user to look at.
+    return nullptr;
+}
 
 }  // namespace
 

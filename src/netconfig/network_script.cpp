@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <utility>
+#include <vector>
 
 namespace norvane {
 
@@ -120,19 +121,20 @@ network_run run_network_script(const profile_record& record, host::window_handle
         if (auto refusal = unsafe_record_message(record, file_system)) {
             return {status::refused, 0, std::move(*refusal)};
         }
-        // A script a failed run left behind is not run again: each Submit writes its own.
-        if (file_system.file_exists(script_file_name)) {
-            file_system.delete_file(script_file_name);
-        }
-        auto stream = file_system.open_command_script(script_file_name);
+        // Each Submit makes its own script; a leftover of its name (a failed run's, or anyone
+        // else's) is removed and never run.
+        std::vector<std::string> lines;
         for (const auto& line : slot) {
             if (!line.empty()) {
-                stream->write_line(line);
+                lines.push_back(line);
             }
         }
-        stream->close();
+        const auto script = file_system.create_command_script(script_file_name, lines);
+        if (!script) {
+            return {status::name_taken};
+        }
 
-        const host::script_run run = shell.run_script(script_file_name, owner_window);
+        const host::script_run run = shell.run_script(*script, owner_window);
         switch (run.result) {
             case host::script_run::status::not_started:
                 return {status::not_started};
@@ -141,7 +143,7 @@ network_run run_network_script(const profile_record& record, host::window_handle
             case host::script_run::status::finished:
                 break;
         }
-        file_system.delete_file(script_file_name);
+        script->remove();
         return {status::finished, run.exit_status, run.reason};
     } catch (const host::host_error& failure) {
         return {status::failed, 0, failure.description(), failure.number()};

@@ -1,4 +1,4 @@
-// Applying a profile to the network: the command script, written, run and deleted.
+// Applying a profile to the network: the command script, made, run and removed.
 #pragma once
 
 #include <array>
@@ -36,6 +36,9 @@ struct network_run {
         not_started,  // the shell could not start the script
         wait_failed,  // the wait for the script's end failed
         failed,       // a file operation failed: error_number, and its description in reason
+        name_taken,   // the script could not be made anew: a leftover of its name could not be
+                      // removed, or the name was taken again before the script was made;
+                      // nothing ran
     };
     status result = status::finished;
     int exit_status = 0;
@@ -43,7 +46,8 @@ struct network_run {
     int error_number = 0;
 };
 
-// Writes the script, has the shell run it hidden, waits for its end and deletes it.
+// Makes the script anew and holds it, has the shell run that very file hidden, waits for its
+// end and removes it (unless its name leads to another file by then).
 network_run run_network_script(const profile_record& record, host::window_handle owner_window,
                                host::file_system& file_system, host::shell& shell);
 

@@ -375,20 +375,28 @@ told_line() { tr -d '\r' <"$W/told" | tr '\n' ' '; }
 told() { told_line | grep -q "$1"; }
 device_state() { nmcli -g GENERAL.STATE device show "$IF_CLI" 2>/dev/null; }
 
-# An nmcli that writes down its arguments, one call a line, before it runs the real one.
+# An nmcli that writes down its arguments, one call a line, before it runs a copy of the real
+# one. The program starts nmcli by its full path (/usr/bin/nmcli, else /bin/nmcli), never
+# through PATH, so the recorder is bind-mounted over that place in a private mount namespace
+# of the driver's own (recording_nmcli, a prefix for run_driver).
 mkdir -p "$W/bin"
+NMCLI_PLACE=/usr/bin/nmcli
+[ -x "$NMCLI_PLACE" ] || NMCLI_PLACE=/bin/nmcli
+cp "$NMCLI_PLACE" "$W/bin/nmcli.real"
 cat >"$W/bin/nmcli" <<SH
 #!/bin/sh
 printf '%s\n' "\$*" >>"$W/nmcli.calls"
-exec $(command -v nmcli) "\$@"
+exec "$W/bin/nmcli.real" "\$@"
 SH
 chmod 755 "$W/bin/nmcli"
 rm -f "$W/nmcli.calls"
+recording_nmcli=(unshare --mount --propagation private
+    sh -c 'mount -n --bind "$0" "$1" && shift && exec "$@"' "$W/bin/nmcli" "$NMCLI_PLACE")
 read_backs() { grep -c -- '^--terse --fields .* connection show id ' "$W/nmcli.calls"; }
 changes() { grep -vc -- '^--terse --fields .* connection show id ' "$W/nmcli.calls"; }
 
 # ================= a static profile with three DNS servers =================
-run_driver static env PATH="$W/bin:$PATH" || fail_check "the static profile was applied"
+run_driver static "${recording_nmcli[@]}" || fail_check "the static profile was applied"
 show_state
 check "success was said" told "処理終了 (64) ネットワークの設定を変更しました。"
 log "nmcli calls: $(tr '\n' ';' <"$W/nmcli.calls")"

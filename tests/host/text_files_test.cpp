@@ -145,19 +145,32 @@ TEST_F(text_files, appending_starts_after_the_last_line_end) {
     }
 }
 
-// A command script is appended to like any text file, in the code page the command
-// interpreter reads (932 on the systems the program targets).
-TEST_F(text_files, a_command_script_holds_code_page_932_lines) {
-    auto stream = files_->open_command_script("cmd_tmp.cmd");
-    stream->write_line("@echo off");
-    stream->write_line("netsh interface ip set address \"ローカル エリア接続\" dhcp");
-    stream->close();
+// A command script is made anew in the code page the command interpreter reads (932 on the
+// systems the program targets): a leftover of its name, whatever it holds, is removed, never
+// appended to; the script stays until it is removed, and a leftover that cannot be removed (a
+// folder) keeps the name and gives no script.
+TEST_F(text_files, a_command_script_is_made_anew_in_code_page_932) {
+    write_bytes("cmd_tmp.cmd", "netsh interface ip set dns \"other\" static 192.0.2.66\r\n");
+    auto script = files_->create_command_script(
+        "cmd_tmp.cmd",
+        {"@echo off", "netsh interface ip set address \"ローカル エリア接続\" dhcp"});
+    ASSERT_TRUE(script);
+    EXPECT_EQ(script->name(), "cmd_tmp.cmd");
     EXPECT_EQ(read_bytes("cmd_tmp.cmd"),
               "@echo off\r\nnetsh interface ip set address \""
               "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1"
               "\" dhcp\r\n");
+    script->remove();
+    EXPECT_FALSE(fs::exists("cmd_tmp.cmd"));
+    EXPECT_EQ(entries(), 0);
     EXPECT_TRUE(files_->can_store_in_command_script("ローカル エリア接続"));
     EXPECT_FALSE(files_->can_store_in_command_script("雪☃"));
+    EXPECT_EQ(error_of([&] { files_->create_command_script("cmd_tmp.cmd", {"雪☃"}); }), 75);
+    EXPECT_EQ(entries(), 0);
+
+    fs::create_directory("cmd_tmp.cmd");
+    EXPECT_FALSE(files_->create_command_script("cmd_tmp.cmd", {"@echo off"}));
+    EXPECT_TRUE(fs::is_directory("cmd_tmp.cmd"));
 }
 
 // A rewrite killed before it replaced the file leaves its new content's file behind; the next
@@ -219,7 +232,7 @@ TEST_F(text_files, failures_carry_the_numbers_the_program_shows) {
         }
         EXPECT_EQ(error_of([&] { files_->delete_file(name); }), changing) << name;
     }
-    EXPECT_EQ(error_of([&] { files_->open_command_script("profile.dat"); }), 70);
+    EXPECT_EQ(error_of([&] { files_->create_command_script("no-folder/cmd_tmp.cmd", {"a"}); }), 75);
     EXPECT_EQ(error_of([&] { files_->open_text_file("no-folder/new.dat", for_appending, true); }),
               75);
     EXPECT_EQ(read_bytes("profile.dat"), "old\r\n");

@@ -40,6 +40,11 @@ struct memory_disk {
     bool open_to_others = false;
     std::map<std::string, int> versions;  // each write makes a file's content a new version
     std::function<void()> after_read;     // what another program does once the file was read
+    std::set<std::string> fixed;          // names that cannot be removed (a folder, a file in use)
+    bool taken_again = false;             // another process takes a new file's name just before it
+    bool hold_refused = false;            // a made file cannot be kept for reading
+    std::string slipped_in;               // what another process writes into a made file before it
+                                          // is kept for reading
 
     std::set<int> fail_on;  // more calls that fail, with the same number
 
@@ -96,6 +101,14 @@ class memory_file final : public port_file {
     }
     void grow(std::uint64_t size) override { truncate(size); }
     void flush() override { disk_.call(); }
+    std::intptr_t descriptor() const override { return -1; }
+    bool keep_for_reading() override {
+        disk_.call();
+        if (!disk_.slipped_in.empty()) {
+            bytes() = disk_.slipped_in;
+        }
+        return !disk_.hold_refused;
+    }
 
     std::string name_now;  // the name the file has after a replacement
 
@@ -142,6 +155,9 @@ class memory_folder final : public port_folder {
 
     std::unique_ptr<port_file> create_new(const std::string& name, bool& taken) override {
         disk_.call();
+        if (std::exchange(disk_.taken_again, false)) {
+            disk_.files[name] = "someone else's";
+        }
         taken = holds_file(name);
         if (taken || !disk_.takes_new_files) {
             return nullptr;
@@ -164,6 +180,12 @@ class memory_folder final : public port_folder {
 
     void remove(const std::string& name, std::unique_ptr<port_file>) override {
         disk_.call();
+        if (disk_.fixed.count(name) != 0) {
+            throw host_error(permission_denied);
+        }
+        if (disk_.files.count(name) == 0) {
+            throw host_error(file_not_found);
+        }
         disk_.cleared_unlocked = disk_.cleared_unlocked || disk_.locks["profile.dat"] >= 0;
         disk_.files.erase(name);
     }
@@ -366,6 +388,90 @@ TEST(text_protocol, an_append_reports_what_the_file_holds) {
         disk.fail_on = row.failing;
         EXPECT_EQ(error_of([&] { stream->close(); }), row.error) << row.after;
         EXPECT_EQ(disk.files["profile.dat"], row.after);
+    }
+}
+
+// A command script with every call failing in turn: a leftover that could not be removed keeps
+// its name untouched and gives no script; a failure after that leaves no half-made script
+// behind (a script whose removal after its run failed stays whole, for the next one to clear);
+// without a failure the leftover is gone and the script held its lines alone.
+TEST(text_protocol, a_command_script_is_made_whole_or_not_at_all_whichever_call_fails) {
+    const std::string lines = "@echo off\r\nnetsh x\r\n";
+    for (int nth = 1;; ++nth) {
+        memory_disk disk;
+        disk.files = {{"cmd_tmp.cmd", "leftover"}, {"profile.dat", old_content}};
+        disk.fail_at = nth;
+        disk.error = nth % 2 == 0 ? disk_full : path_file_access_error;
+        const auto files = make_file_system(std::make_unique<memory_port>(disk));
+        bool made = false;
+        int number = 0;
+        std::string held;  // the script's content while it was held
+        try {
+            const auto script =
+                files->create_command_script("cmd_tmp.cmd", {"@echo off", "netsh x"});
+            made = script != nullptr;
+            if (script) {
+                held = disk.files.at("cmd_tmp.cmd");
+                script->remove();
+            }
+        } catch (const host_error& error) {
+            number = error.number();
+        }
+        const auto left = disk.files.find("cmd_tmp.cmd");
+        const std::string under_name = left == disk.files.end() ? "(none)" : left->second;
+        if (!made && number == 0) {
+            EXPECT_EQ(under_name, "leftover") << nth;
+        } else if (number != 0) {
+            EXPECT_EQ(number, disk.error) << nth;
+            EXPECT_EQ(under_name, made ? lines : "(none)") << nth;
+        } else {
+            EXPECT_EQ(held, lines) << nth;
+            EXPECT_EQ(under_name, "(none)") << nth;
+        }
+        EXPECT_EQ(disk.files.at("profile.dat"), old_content) << nth;
+        if (disk.calls < nth) {
+            EXPECT_TRUE(made);
+            EXPECT_GT(nth, 5);
+            break;
+        }
+    }
+}
+
+// The script's name cannot be had, or what was made is not only the program's: no script,
+// and what lies under the name is left for the user to see. A folder that takes no file is a
+// file failure (70).
+TEST(text_protocol, a_script_that_cannot_be_the_programs_own_is_not_given) {
+    const std::string lines = "@echo off\r\n";
+    const struct {
+        const char* what;
+        std::function<void(memory_disk&)> set;
+        std::string left;  // under the name afterwards
+        int error;
+    } rows[] = {
+        {"a leftover that cannot be removed", [](memory_disk& d) { d.fixed.insert("cmd_tmp.cmd"); },
+         "leftover", 0},
+        {"the name taken again before the script is made",
+         [](memory_disk& d) { d.taken_again = true; }, "someone else's", 0},
+        {"the script cannot be held", [](memory_disk& d) { d.hold_refused = true; }, lines, 0},
+        {"written into before it was held", [](memory_disk& d) { d.slipped_in = "netsh y\r\n"; },
+         "netsh y\r\n", 0},
+        {"a folder that takes no new file", [](memory_disk& d) { d.takes_new_files = false; },
+         "(none)", permission_denied},
+    };
+    for (const auto& row : rows) {
+        memory_disk disk;
+        disk.files.emplace("cmd_tmp.cmd", "leftover");
+        row.set(disk);
+        const auto files = make_file_system(std::make_unique<memory_port>(disk));
+        int number = 0;
+        try {
+            EXPECT_FALSE(files->create_command_script("cmd_tmp.cmd", {"@echo off"})) << row.what;
+        } catch (const host_error& error) {
+            number = error.number();
+        }
+        EXPECT_EQ(number, row.error) << row.what;
+        const auto left = disk.files.find("cmd_tmp.cmd");
+        EXPECT_EQ(left == disk.files.end() ? "(none)" : left->second, row.left) << row.what;
     }
 }
 

@@ -110,6 +110,41 @@ TEST_F(network_script_fixture, a_script_a_failed_run_left_behind_is_not_run_agai
                                            lan + "\" static 8.8.8.8\r\n"));
 }
 
+// The script is the program's own while it runs: no one can put another file under its name
+// meanwhile (Windows: the script is held without delete sharing), and where someone can
+// (Linux: the interpreter reads the file it was handed), the other file is not removed.
+TEST_F(network_script_fixture, the_script_is_held_while_it_runs_and_only_it_is_removed) {
+    std::error_code moved;
+    shell.on_run = [&](const std::string&) {
+        script_bytes = read_bytes("cmd_tmp.cmd");
+        std::filesystem::rename("cmd_tmp.cmd", "moved.cmd", moved);
+        if (!moved) {
+            testing::write_bytes("cmd_tmp.cmd", "someone else's\r\n");
+        }
+    };
+    ASSERT_EQ(run({"H", lan, "", "", "", "", "", "", "1"}).result, network_run::status::finished);
+    EXPECT_TRUE(script_bytes.starts_with("@echo off\r\n")) << script_bytes;
+#ifdef _WIN32
+    EXPECT_TRUE(moved);
+    EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+#else
+    ASSERT_FALSE(moved) << moved.message();
+    EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "someone else's\r\n");
+    EXPECT_EQ(read_bytes("moved.cmd"), script_bytes);
+#endif
+}
+
+// A leftover that cannot be removed (here a folder) keeps the name: nothing is written or run,
+// and the caller is told so, not given a file error.
+TEST_F(network_script_fixture, a_leftover_that_cannot_be_removed_stops_the_run) {
+    std::filesystem::create_directory("cmd_tmp.cmd");
+    testing::write_bytes("cmd_tmp.cmd/inside", "x");
+    const auto stopped = run({"H", lan, "", "", "", "", "", "", "1"});
+    EXPECT_EQ(stopped.result, network_run::status::name_taken);
+    EXPECT_TRUE(shell.scripts.empty());
+    EXPECT_EQ(read_bytes("cmd_tmp.cmd/inside"), "x");
+}
+
 TEST_F(network_script_fixture, a_flag_that_is_not_a_number_is_a_type_mismatch_with_no_file) {
     for (const char* flag : {"", "x", "1a", "--1", " "}) {
         const auto failed = run({"P", lan, "", "", "", "", "", "", flag});
@@ -163,9 +198,10 @@ class other_console_files : public host::file_system {
     bool can_store(const std::string& text) override { return files_.can_store(text); }
     std::string text_of(const std::string& bytes) override { return files_.text_of(bytes); }
     std::string bytes_of(const std::string& text) override { return files_.bytes_of(text); }
-    std::unique_ptr<host::text_stream> open_command_script(const std::string& name) override {
+    std::unique_ptr<host::command_script> create_command_script(
+        const std::string& name, const std::vector<std::string>& lines) override {
         ++scripts_opened;
-        return files_.open_command_script(name);
+        return files_.create_command_script(name, lines);
     }
     bool can_store_in_command_script(const std::string& text) override {
         for (unsigned char c : text) {

@@ -83,6 +83,10 @@ struct failing_files : host::file_system {
         return std::make_unique<stream>();
     }
     void delete_file(const std::string&) override {}
+    std::unique_ptr<host::command_script> create_command_script(
+        const std::string&, const std::vector<std::string>&) override {
+        return nullptr;
+    }
     bool can_store(const std::string&) override { return true; }
     std::string text_of(const std::string& bytes) override { return bytes; }
     std::string bytes_of(const std::string& text) override { return text; }

@@ -17,11 +17,10 @@ class recording_shell : public host::shell {
         bool operator==(const request&) const = default;
     };
 
-    host::script_run run_script(const std::string& script_file,
-                                host::window_handle owner) override {
-        scripts.push_back({script_file, owner});
+    host::script_run run_script(host::command_script& script, host::window_handle owner) override {
+        scripts.push_back({script.name(), owner});
         if (on_run) {
-            on_run(script_file);
+            on_run(script.name());
         }
         return script_result;
     }

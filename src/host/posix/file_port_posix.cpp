@@ -138,6 +138,12 @@ class posix_file final : public port_file {
         }
     }
 
+    std::intptr_t descriptor() const override { return fd_; }
+
+    // A file made with mode 0600 is no one else's to write, and what runs is read through this
+    // descriptor, whatever the name leads to meanwhile: there is nothing more to hold.
+    bool keep_for_reading() override { return true; }
+
   private:
     int fd_;
 };

@@ -80,11 +80,13 @@ ipv4_settings::address address_of(const std::string& value) {
 
 class nmcli_settings : public network_settings {
   public:
-    nmcli_settings(std::unique_ptr<command_runner> runner, carrier_probe carrier)
-        : runner_(std::move(runner)), carrier_(std::move(carrier)) {}
+    nmcli_settings(std::unique_ptr<command_runner> runner, carrier_probe carrier, std::string nmcli)
+        : runner_(std::move(runner)), carrier_(std::move(carrier)), nmcli_(std::move(nmcli)) {}
 
     ipv4_settings read_ipv4(const std::string& connection_name) override {
-        const process_result result = runner_->run(connection_show_call(connection_name));
+        std::vector<std::string> call = connection_show_call(connection_name);
+        call.front() = nmcli_;
+        const process_result result = runner_->run(call);
         ipv4_settings settings;
         if (!result.started) {
             settings.reason = "nmcli を実行できません。";
@@ -113,6 +115,7 @@ class nmcli_settings : public network_settings {
   private:
     std::unique_ptr<command_runner> runner_;
     carrier_probe carrier_;
+    std::string nmcli_;  // the program started for "nmcli"
 };
 
 }  // namespace
@@ -204,14 +207,16 @@ nmcli_connection parse_nmcli_connection(const std::string& terse_output) {
 }
 
 std::unique_ptr<network_settings> create_nmcli_settings(std::unique_ptr<command_runner> runner,
-                                                        carrier_probe carrier) {
-    return std::make_unique<nmcli_settings>(std::move(runner), std::move(carrier));
+                                                        carrier_probe carrier, std::string nmcli) {
+    return std::make_unique<nmcli_settings>(std::move(runner), std::move(carrier),
+                                            std::move(nmcli));
 }
 
 std::unique_ptr<network_settings> create_network_settings() {
     runner_options options;
+    options.search_path = false;
     options.environment = nmcli_untranslated_environment();
-    return create_nmcli_settings(create_process_runner(options), device_carrier);
+    return create_nmcli_settings(create_process_runner(options), device_carrier, nmcli_program());
 }
 
 }  // namespace norvane::host

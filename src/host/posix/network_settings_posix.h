@@ -16,7 +16,8 @@
 
 namespace norvane::host {
 
-// The call that shows the connection's profile and, while it is active, what it has applied.
+// The call that shows the connection's profile and, while it is active, what it has applied;
+// its first word "nmcli" stands for the program the reader starts.
 std::vector<std::string> connection_show_call(const std::string& connection_name);
 
 // What the output of connection_show_call says.
@@ -37,7 +38,8 @@ using carrier_probe = std::function<std::optional<bool>(const std::string& devic
 // The dotted mask of a prefix length ("" for a length out of 0..32).
 std::string mask_of_prefix(int prefix);
 
+// nmcli: the program started for the call, by its full path (nmcli_program()).
 std::unique_ptr<network_settings> create_nmcli_settings(std::unique_ptr<command_runner> runner,
-                                                        carrier_probe carrier);
+                                                        carrier_probe carrier, std::string nmcli);
 
 }  // namespace norvane::host

@@ -1,6 +1,20 @@
 #include "host/posix/nmcli_messages.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace norvane::host {
+
+std::string nmcli_program(const std::vector<std::string>& places) {
+    for (const std::string& place : places) {
+        struct stat st {};
+        if (::stat(place.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(place.c_str(), X_OK) == 0) {
+            return place;
+        }
+    }
+    return places.empty() ? std::string() : places.front();
+}
 
 std::string nmcli_failure_reason(const std::string& connection, int exit_status,
                                  const std::string& errors) {

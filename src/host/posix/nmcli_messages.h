@@ -12,6 +12,14 @@ inline constexpr int nmcli_activation_failed = 4;
 inline constexpr int nmcli_not_running = 8;
 inline constexpr int nmcli_not_found = 10;
 
+// Where nmcli is looked for, in this order: it is started by its full path, never found
+// through PATH (an empty element there stands for the current folder, anyone's to fill).
+inline const std::vector<std::string> nmcli_places = {"/usr/bin/nmcli", "/bin/nmcli"};
+
+// The first of the places that holds a program this process may run; the first place when
+// none does (starting it then fails, and says so).
+std::string nmcli_program(const std::vector<std::string>& places = nmcli_places);
+
 // The environment under which nmcli writes its messages untranslated (LANGUAGE would win over
 // LC_ALL): the program decides by exit status, and reads a message only where the status does
 // not tell (a refused permission is status 1 as any other failure).

@@ -35,4 +35,9 @@ struct runner_options {
 
 std::unique_ptr<command_runner> create_process_runner(runner_options options = {});
 
+// Runs arguments[0] as a runner made with options does, and hands it the open file handed
+// (a descriptor) as descriptor number handed_descriptor (spawn.h); -1 hands it none.
+process_result run_process(const std::vector<std::string>& arguments, const runner_options& options,
+                           int handed);
+
 }  // namespace norvane::host

@@ -1,6 +1,7 @@
 // The shell on this host. A command script runs in the program's own command interpreter,
-// norvane-cmd, which lives beside the program; an address (a web address, a "mailto:"
-// address) goes to the desktop's opener, xdg-open.
+// norvane-cmd, which lives beside the program and reads the script through a descriptor it is
+// handed; an address (a web address, a "mailto:" address) goes to the desktop's opener,
+// xdg-open.
 #include "host/posix/shell_posix.h"
 
 #include <sys/types.h>
@@ -68,20 +69,22 @@ pid_t start_detached(const std::vector<std::string>& arguments, bool search_path
 class posix_shell : public shell {
   public:
     posix_shell(std::string interpreter, std::string opener)
-        : interpreter_(std::move(interpreter)),
-          opener_(std::move(opener)),
-          runner_(create_process_runner(
-              {.search_path = false, .new_session = true, .environment = {}})) {}
+        : interpreter_(std::move(interpreter)), opener_(std::move(opener)) {}
 
-    // The owner window has no part on this host: the interpreter shows no window. What it
-    // writes is passed on to the program's own output; the last line it writes to stderr is
-    // the reason of a failed run.
-    script_run run_script(const std::string& script_file, window_handle) override {
+    // The interpreter reads the script the program made through the descriptor it is handed,
+    // whatever the script's name leads to by then; the name only stands in its messages. The
+    // owner window has no part on this host: the interpreter shows no window. What it writes
+    // is passed on to the program's own output; the last line it writes to stderr is the
+    // reason of a failed run.
+    script_run run_script(command_script& script, window_handle) override {
         script_run run;
-        if (interpreter_.empty() || script_file.empty()) {
+        if (interpreter_.empty() || script.name().empty() || script.descriptor() < 0) {
             return run;
         }
-        const process_result ended = runner_->run({interpreter_, script_file});
+        const process_result ended = run_process(
+            {interpreter_, "--script-fd", std::to_string(handed_descriptor), script.name()},
+            {.search_path = false, .new_session = true, .environment = {}},
+            static_cast<int>(script.descriptor()));
         std::cout << ended.output << std::flush;
         std::cerr << ended.errors << std::flush;
         if (!ended.started) {
@@ -115,7 +118,6 @@ class posix_shell : public shell {
   private:
     std::string interpreter_;
     std::string opener_;
-    std::unique_ptr<command_runner> runner_;
 };
 
 }  // namespace

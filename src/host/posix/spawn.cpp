@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,6 +42,17 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
     }
     envp.push_back(nullptr);
 
+    // The handed descriptor is copied above the numbers the actions below write to, so that
+    // none of them closes it first and its copy is never the number it goes to (a dup2 onto
+    // itself would leave it closed on exec).
+    int handed = -1;
+    if (options.handed >= 0) {
+        handed = ::fcntl(options.handed, F_DUPFD_CLOEXEC, handed_descriptor + 1);
+        if (handed < 0) {
+            return errno;
+        }
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -49,6 +61,9 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
     }
     if (options.errors >= 0) {
         posix_spawn_file_actions_adddup2(&actions, options.errors, 2);
+    }
+    if (handed >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, handed, handed_descriptor);
     }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -62,6 +77,9 @@ int spawn_program(const std::vector<std::string>& arguments, const spawn_options
             : posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    if (handed >= 0) {
+        ::close(handed);
+    }
     return error;
 }
 

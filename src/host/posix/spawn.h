@@ -10,11 +10,15 @@
 
 namespace norvane::host {
 
+// The number a descriptor handed to a started program has in it.
+inline constexpr int handed_descriptor = 3;
+
 struct spawn_options {
     bool search_path = false;  // look arguments[0] up in PATH
     bool new_session = false;  // a session of its own, without a controlling terminal
     int output = -1;           // the descriptor that becomes its stdout; -1 for the caller's
     int errors = -1;           // the same for its stderr
+    int handed = -1;           // a descriptor it gets as handed_descriptor; -1 for none
     // "NAME=VALUE" settings that replace or join the caller's environment.
     std::vector<std::string> environment;
 };

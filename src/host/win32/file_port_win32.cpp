@@ -2,7 +2,7 @@
 // readers, a writer with no one; a file in use fails at once and is tried again), a rewrite's
 // new content replaces the old file through ReplaceFileW, found at run time because Windows
 // NT 4.0 lacks it, else MoveFileExW; command scripts are written in the console code page,
-// the one the command interpreter reads them in.
+// the one the command interpreter reads them in, and held sharing reading alone while they run.
 #include "host/win32/file_port_win32.h"
 #include "host/win32/system_library.h"
 
@@ -132,6 +132,29 @@ class win32_file final : public port_file {
         }
     }
 
+    // The command interpreter opens a script by its name.
+    std::intptr_t descriptor() const override { return -1; }
+
+    // The writing handle shares nothing; the interpreter's open for reading needs a handle
+    // that lets others read, and one that does not let others write (the interpreter asks
+    // for no write sharing). So the file is noted (volume and file index), let go, and opened
+    // again for reading with FILE_SHARE_READ alone: from then on no one may write, rename or
+    // delete it until it is let go. The file opened again must be the one that was made.
+    bool keep_for_reading() override {
+        BY_HANDLE_FILE_INFORMATION made;
+        if (!GetFileInformationByHandle(h_, &made)) {
+            return false;
+        }
+        close();
+        h_ = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+        BY_HANDLE_FILE_INFORMATION held;
+        return h_ != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h_, &held) &&
+               held.dwVolumeSerialNumber == made.dwVolumeSerialNumber &&
+               held.nFileIndexHigh == made.nFileIndexHigh &&
+               held.nFileIndexLow == made.nFileIndexLow;
+    }
+
   private:
     void seek(std::uint64_t offset) {
         LONG high = LONG(offset >> 32);
@@ -206,7 +229,9 @@ class win32_folder final : public port_folder {
             return nullptr;
         }
         if (h == INVALID_HANDLE_VALUE) {
-            fail_with(error);
+            // A name in a folder that does not exist cannot be made there.
+            throw host_error(error == ERROR_PATH_NOT_FOUND ? path_file_access_error
+                                                           : error_number_for(error));
         }
         return std::make_unique<win32_file>(h);
     }

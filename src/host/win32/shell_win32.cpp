@@ -34,13 +34,15 @@ HANDLE shell_execute(const std::wstring& target, window_handle owner, int show, 
 
 class win32_shell final : public shell {
   public:
-    script_run run_script(const std::string& script_file, window_handle owner) override {
+    // The script stays held, sharing reading alone, until the interpreter has ended: it opens
+    // the file by its name, for reading, and finds the program's own content there.
+    script_run run_script(command_script& script, window_handle owner) override {
         script_run run;
-        if (script_file.empty()) {
+        if (script.name().empty()) {
             return run;
         }
         bool started = false;
-        const HANDLE process = shell_execute(win32::widen(script_file), owner, SW_HIDE, started);
+        const HANDLE process = shell_execute(win32::widen(script.name()), owner, SW_HIDE, started);
         if (!started) {
             return run;  // not_started
         }

@@ -86,6 +86,12 @@ void show_run_failure(ui_services& ui, const network_run& run) {
         case network_run::status::wait_failed:
             ui.message_box("ウェイトできません。", mb_critical, error_title);
             return;
+        case network_run::status::name_taken:
+            ui.message_box(
+                "cmd_tmp.cmd を作成できません。同じ名前のファイルを削除してから、"
+                "もう一度実行してください。",
+                mb_critical, error_title);
+            return;
         case network_run::status::failed:
             ui.message_box(run.reason, mb_critical, numbered_error_title(run.error_number));
             return;

@@ -117,10 +117,13 @@ TEST(netsh, the_gateway_metric_takes_up_to_four_digits) {
 }
 
 // An nmcli that records its calls: the routes query prints routes, and a call with one of the
-// arguments in failures fails with that exit status and message on stderr.
+// arguments in failures fails with that exit status and message on stderr. Every call must
+// start the program by the full path the interpreter was given; it is recorded as "nmcli".
 struct recording_nmcli : command_runner {
     process_result run(const argument_list& arguments) override {
+        EXPECT_EQ(arguments.front(), program);
         calls.push_back(arguments);
+        calls.back().front() = "nmcli";
         process_result result{true, 0, 0, "", ""};
         if (arguments.size() == 7 && arguments[1] == "-g" && arguments[2] == "ipv4.routes") {
             result.output = routes + "\n";
@@ -135,10 +138,11 @@ struct recording_nmcli : command_runner {
     }
     // Runs a script written, as the program writes it, in code page 932.
     int run_script(const std::string& text) {
-        interpreter cmd(*this, out, err, "C:\\>");
+        interpreter cmd(*this, out, err, "C:\\>", program);
         return cmd.run_bytes(host::to_cp932(text));
     }
 
+    std::string program = "/usr/bin/nmcli";
     std::string routes = "0.0.0.0/0 192.0.2.99 1, 10.9.0.0/16 192.0.2.3 50 table=100";
     std::map<std::string, std::pair<int, std::string>> failures;  // exit status, stderr
     std::vector<argument_list> calls;

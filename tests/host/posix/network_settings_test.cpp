@@ -72,8 +72,9 @@ TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_
     const std::string fields =
         "ipv4.method,ipv4.addresses,ipv4.gateway,ipv4.routes,ipv4.dns,connection.interface-name,"
         "GENERAL.DEVICES,IP4";
-    const std::vector<std::string> show_x = {"nmcli",      "--terse", "--fields", fields,
-                                             "connection", "show",    "id",       "name=x"};
+    // nmcli by the full path the reader was given, never looked up in PATH.
+    const std::vector<std::string> show_x = {"/opt/nm/nmcli", "--terse", "--fields", fields,
+                                             "connection",    "show",    "id",       "name=x"};
     const process_result in_use{true, 0, 0,
                                 "ipv4.method:manual\nipv4.addresses:192.0.2.10/24\n"
                                 "connection.interface-name:\nGENERAL.DEVICES:eth0\n"
@@ -112,10 +113,13 @@ TEST(network_settings, asks_for_the_connection_by_its_id_and_tells_why_it_could_
         nmcli->answer = c.answer;
         auto* seen = nmcli.get();
         std::vector<std::string> probed;
-        const auto reader = create_nmcli_settings(std::move(nmcli), [&](const std::string& d) {
-            probed.push_back(d);
-            return c.carrier;
-        });
+        const auto reader = create_nmcli_settings(
+            std::move(nmcli),
+            [&](const std::string& d) {
+                probed.push_back(d);
+                return c.carrier;
+            },
+            "/opt/nm/nmcli");
         const auto s = reader->read_ipv4("name=x");
         EXPECT_EQ(s.result, c.result);
         EXPECT_EQ(s.not_connected, c.not_connected);

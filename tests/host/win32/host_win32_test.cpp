@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "host/host.h"
 #include "host/platform.h"
@@ -39,15 +40,30 @@ class shell_win32 : public ::testing::Test {
   protected:
     testing::temp_dir dir_;
     std::unique_ptr<shell> shell_ = create_shell();
+    std::unique_ptr<file_system> files_ = create_file_system();
+};
+
+// A script by name only, as none the program made: one that is not there, or no name.
+class named_script final : public command_script {
+  public:
+    explicit named_script(std::string name) : name_(std::move(name)) {}
+    const std::string& name() const override { return name_; }
+    std::intptr_t descriptor() const override { return -1; }
+    void remove() override {}
+
+  private:
+    std::string name_;
 };
 
 // The script runs in the current folder, hidden, and is waited for: what it writes is there
-// when run_script returns, and its exit code comes back.
+// when run_script returns, and its exit code comes back. cmd.exe opens it while the program
+// holds it, sharing reading alone.
 TEST_F(shell_win32, runs_a_script_to_its_end_and_reads_its_exit_code) {
     for (const int code : {0, 3, 255}) {
-        write_bytes("t.cmd",
-                    "@echo off\r\necho ran> out.txt\r\nexit " + std::to_string(code) + "\r\n");
-        const script_run run = shell_->run_script("t.cmd", 0);
+        const auto script = files_->create_command_script(
+            "t.cmd", {"@echo off", "echo ran> out.txt", "exit " + std::to_string(code)});
+        ASSERT_TRUE(script);
+        const script_run run = shell_->run_script(*script, 0);
         EXPECT_EQ(run.result, script_run::status::finished);
         EXPECT_EQ(run.exit_status, code);
         EXPECT_EQ(read_bytes("out.txt"), "ran\r\n");
@@ -88,8 +104,10 @@ class shell_boxes_answered {
 
 TEST_F(shell_win32, a_script_that_cannot_be_started_is_not_started) {
     const shell_boxes_answered answered;
-    EXPECT_EQ(shell_->run_script("missing.cmd", 0).result, script_run::status::not_started);
-    EXPECT_EQ(shell_->run_script("", 0).result, script_run::status::not_started);
+    named_script missing("missing.cmd");
+    named_script unnamed("");
+    EXPECT_EQ(shell_->run_script(missing, 0).result, script_run::status::not_started);
+    EXPECT_EQ(shell_->run_script(unnamed, 0).result, script_run::status::not_started);
     EXPECT_FALSE(shell_->open_address("", 0));
     EXPECT_FALSE(shell_->open_address("missing-file.xyz", 0));
 }
@@ -106,10 +124,9 @@ TEST(code_pages_win32, command_scripts_are_written_in_the_console_code_page) {
     ASSERT_EQ(std::to_string(GetOEMCP()), expected);
     testing::temp_dir dir;
     auto files = create_file_system();
-    auto script = files->open_command_script("cmd_tmp.cmd");
     if (GetOEMCP() == 932) {
-        script->write_line("ローカル エリア接続");
-        script->close();
+        const auto script = files->create_command_script("cmd_tmp.cmd", {"ローカル エリア接続"});
+        ASSERT_TRUE(script);
         EXPECT_EQ(
             read_bytes("cmd_tmp.cmd"),
             "\x83\x8D\x81\x5B\x83\x4A\x83\x8B\x20\x83\x47\x83\x8A\x83\x41\x90\xDA\x91\xB1\r\n");
@@ -117,19 +134,64 @@ TEST(code_pages_win32, command_scripts_are_written_in_the_console_code_page) {
         return;
     }
     ASSERT_EQ(GetOEMCP(), 437u);
-    script->write_line("Café");
-    EXPECT_THROW(script->write_line("ローカル エリア接続"), host_error);
-    script->close();
-    // A line that cannot be written stops the script before any byte of it reaches the file.
-    EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "");
-    script = files->open_command_script("cmd_tmp.cmd");
-    script->write_line("Café");
-    script->close();
+    // A line that cannot be written stops the script before any file is made.
+    EXPECT_THROW(files->create_command_script("cmd_tmp.cmd", {"Café", "ローカル エリア接続"}),
+                 host_error);
+    EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+    const auto script = files->create_command_script("cmd_tmp.cmd", {"Café"});
+    ASSERT_TRUE(script);
     EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "Caf\x82\r\n");
     EXPECT_TRUE(files->can_store_in_command_script("Café"));
     EXPECT_FALSE(files->can_store_in_command_script("ローカル エリア接続"));
     // profile.dat stays code page 932 whatever the console's.
     EXPECT_TRUE(files->can_store("ローカル エリア接続"));
+}
+
+// While the program holds its script nobody can write it, delete it or put another file under
+// its name; it can be opened for reading as cmd.exe opens a batch file (Wine's cmd: read access
+// sharing reading, writing and deletion; older ones: sharing reading alone). Once let go, it
+// can be removed.
+TEST_F(shell_win32, a_held_script_can_be_read_but_not_changed_replaced_or_deleted) {
+    write_bytes("cmd_tmp.cmd", "someone else's\r\n");
+    auto script = files_->create_command_script("cmd_tmp.cmd", {"@echo off"});
+    ASSERT_TRUE(script);
+    const DWORD share_all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const struct {
+        const char* what;
+        DWORD access;
+        DWORD share;
+        bool opens;
+    } opens[] = {
+        {"reading, as cmd.exe", GENERIC_READ, share_all, true},
+        {"reading, sharing reading alone", GENERIC_READ, FILE_SHARE_READ, true},
+        {"writing", GENERIC_WRITE, share_all, false},
+        {"appending", FILE_APPEND_DATA, share_all, false},
+        {"deleting", DELETE, share_all, false},
+        {"reading, sharing nothing", GENERIC_READ, 0, false},
+    };
+    for (const auto& open : opens) {
+        const HANDLE h = CreateFileW(L"cmd_tmp.cmd", open.access, open.share, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(h != INVALID_HANDLE_VALUE, open.opens) << open.what;
+        if (h == INVALID_HANDLE_VALUE) {
+            EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << open.what;
+        } else {
+            CloseHandle(h);
+        }
+    }
+    write_bytes("other.cmd", "someone else's\r\n");
+    EXPECT_FALSE(DeleteFileW(L"cmd_tmp.cmd"));
+    EXPECT_FALSE(MoveFileExW(L"other.cmd", L"cmd_tmp.cmd", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(MoveFileW(L"cmd_tmp.cmd", L"moved.cmd"));
+    // Another copy of the program cannot take the name from it either.
+    EXPECT_FALSE(files_->create_command_script("cmd_tmp.cmd", {"@echo off"}));
+    EXPECT_EQ(read_bytes("cmd_tmp.cmd"), "@echo off\r\n");
+    script->remove();
+    EXPECT_FALSE(std::filesystem::exists("cmd_tmp.cmd"));
+
+    script = files_->create_command_script("cmd_tmp.cmd", {"@echo off"});
+    script.reset();  // let go: now it can be deleted
+    EXPECT_TRUE(DeleteFileW(L"cmd_tmp.cmd"));
 }
 
 // The read-only attribute is honoured even where Windows would let the write through.

@@ -355,13 +355,16 @@ TEST_F(command_fixture, submit_shows_no_success_after_a_failed_run_and_nothing_w
         EXPECT_EQ(view.status, "");
     }
     std::filesystem::remove("cmd_tmp.cmd");            // left by the runs that did not start
-    std::filesystem::create_directory("cmd_tmp.cmd");  // the script cannot be written
+    std::filesystem::create_directory("cmd_tmp.cmd");  // a leftover that cannot be removed
     view.set_text({control::connect_txt}, "LAN");
     const auto runs = shell.scripts.size();
     view.click(control::submit_bt);
     EXPECT_EQ(shell.scripts.size(), runs);  // nothing is run
-    EXPECT_EQ(ui.messages.back().style, 16);
-    EXPECT_TRUE(ui.messages.back().title.starts_with("エラー(")) << ui.messages.back().title;
+    EXPECT_EQ(ui.messages.back(),
+              (testing::shown_message{"cmd_tmp.cmd を作成できません。同じ名前のファイルを削除して"
+                                      "から、もう一度実行してください。",
+                                      16, "エラー"}));
+    EXPECT_TRUE(std::filesystem::is_directory("cmd_tmp.cmd"));
 }
 
 // Settings read back as the test says.

@@ -12,8 +12,8 @@
 namespace norvane::cmd {
 
 interpreter::interpreter(command_runner& runner, std::ostream& out, std::ostream& err,
-                         std::string prompt)
-    : runner_(runner), out_(out), err_(err), prompt_(std::move(prompt)) {}
+                         std::string prompt, std::string nmcli)
+    : runner_(runner), out_(out), err_(err), prompt_(std::move(prompt)), nmcli_(std::move(nmcli)) {}
 
 int interpreter::run_bytes(const std::string& bytes) {
     return run_text(host::from_cp932(bytes));
@@ -135,7 +135,9 @@ bool interpreter::save_changes() {
 
 bool interpreter::call(const std::vector<std::string>& arguments, std::string* output,
                        const std::string& connection) {
-    const process_result result = runner_.run(arguments);
+    std::vector<std::string> started = arguments;
+    started.front() = nmcli_;  // the calls name nmcli; this is the program that runs
+    const process_result result = runner_.run(started);
     if (output != nullptr) {
         *output = result.output;
     } else {
@@ -145,7 +147,7 @@ bool interpreter::call(const std::vector<std::string>& arguments, std::string* o
         return true;
     }
     if (!result.started) {
-        fail(arguments.front() + " を実行できません: " + std::strerror(result.start_error));
+        fail(nmcli_ + " を実行できません: " + std::strerror(result.start_error));
         return false;
     }
     // nmcli's own words go to err as they are; the reason comes last.

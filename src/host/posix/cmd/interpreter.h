@@ -17,8 +17,10 @@ using host::process_result;
 class interpreter {
   public:
     // Output goes to out (echo), messages about failures to err. The prompt stands before an
-    // echoed line ("/home/user>").
-    interpreter(command_runner& runner, std::ostream& out, std::ostream& err, std::string prompt);
+    // echoed line ("/home/user>"). nmcli is the program the runner starts for each nmcli call
+    // (its full path: nmcli_program()).
+    interpreter(command_runner& runner, std::ostream& out, std::ostream& err, std::string prompt,
+                std::string nmcli);
 
     // Runs a script given as its code page 932 bytes. 0 when every line went well; 1 when a
     // line failed: the script stops there, and the last line written to err says why.
@@ -51,6 +53,7 @@ class interpreter {
     std::ostream& out_;
     std::ostream& err_;
     std::string prompt_;
+    std::string nmcli_;
     bool echo_ = true;
     bool failed_ = false;
     std::string reason_;                       // why the script stopped, for err's last line

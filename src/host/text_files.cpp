@@ -554,8 +554,8 @@ class port_file_system final : public file_system {
                 auto folder = folder_of(name, leaf, create);
                 opened_file opened =
                     open_locked(*port_, *folder, leaf, file_lock::shared, false, create);
-                return std::make_unique<port_stream>(stream_kind::reading, std::move(folder), leaf,
-                                                     std::move(opened.file));
+                return std::make_unique<port_stream>(
+                    stream_kind::reading, *port_, std::move(folder), leaf, std::move(opened.file));
             }
             case for_appending:
                 return open_append(name, create);
@@ -676,7 +676,7 @@ class port_command_script final : public command_script {
             return;
         }
         std::unique_ptr<port_file> file = std::move(file_);
-        if (folder_->still_names(leaf_, *file)) {
+        if (folder_->still_names(leaf_, *file, false)) {
             folder_->remove(leaf_, std::move(file));
         }
     }
@@ -733,7 +733,7 @@ std::unique_ptr<command_script> port_file_system::create_command_script(
         }
     } catch (const host_error&) {
         try {
-            if (folder->still_names(leaf, *file)) {
+            if (folder->still_names(leaf, *file, false)) {
                 folder->remove(leaf, std::move(file));
             }
         } catch (const host_error&) {

@@ -153,10 +153,10 @@ profile_record record_from_settings(const std::string& profile_name,
     record.profile_name = profile_name;
     record.connect_name = connection_name;
     if (settings.dhcp) {
-        record.dhcp_flag = "1";
+        record.dhcp_flag.assign(1, '1');  // not = "1": GCC 12 misreads it as an overlapping copy
         return record;
     }
-    record.dhcp_flag = "0";
+    record.dhcp_flag.assign(1, '0');
     if (!settings.addresses.empty()) {
         record.ip_add = settings.addresses.front().ip;
         record.net_mask = settings.addresses.front().mask;

@@ -94,7 +94,7 @@ class change_log_win32 : public change_log {
         }
         bool moved_aside = false;
         for (;;) {
-            const handle_owner log(open_log(name));
+            handle_owner log(open_log(name));
             const DWORD size = GetFileSize(log.get(), nullptr);
             if (size == INVALID_FILE_SIZE) {
                 throw host_error(path_file_access_error);

@@ -660,6 +660,7 @@ int command(const char* program) {
         STARTUPINFOA startup;
         ZeroMemory(&startup, sizeof startup);
         startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;  // and none: as started from the desktop
         std::string line = std::string("\"") + program + "\" " + c.arguments;
         if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &process)) {

@@ -468,7 +468,8 @@ SH
 
     run_cli --apply "e2e static"
     check "--apply static: exit 0" is "$?" 0
-    check "--apply static: success said" cli_out "ネットワークの設定を変更しました。"
+    check "--apply static: standard output holds the program's words alone" \
+        is "$(cat "$W/cli.out")" "$(printf 'ネットワークの設定を変更しました。\n設定が反映されない場合はWindowsを再起動してください。')"
     check "--apply static: exactly one address, 192.0.2.10/24" is "$(addresses)" "192.0.2.10/24 static"
     check "--apply static: connection DNS in order" is "$(con_dns)" 192.0.2.53,192.0.2.54,192.0.2.55
 

@@ -140,8 +140,7 @@ void main_form::save_bt_click() {
     const struct {
         control id;
         const char* field;
-    } names[] = {{control::profile_list, profile_name_field},
-                 {control::connect_txt, connection_name_field}};
+    } names[] = {{control::profile_list, "プロファイル名"}, {control::connect_txt, "接続名"}};
     for (const auto& name : names) {
         const auto message =
             unstorable_name_message(view_.text({name.id}), name.field, *state_.file_system);

@@ -152,10 +152,12 @@ step host-tests-console-437 env LC_ALL=C.UTF-8 NORVANE_EXPECT_OEMCP=437 \
     wine "$tests/host_tests.exe" --gtest_filter='code_pages_win32.*'
 wineserver -w > /dev/null 2>&1
 step program-winxp drive "$(fresh_folder program-winxp "$profiles")" open norvane.exe
+step command-line-winxp drive "$(fresh_folder command-line-winxp "$profiles")" command norvane.exe
 set_version win2k
 step host-tests-win2k env NORVANE_EXPECT_VERSION=5.0 wine "$tests/host_tests.exe" \
     --gtest_filter='version_win32.*:shell_win32.*'
 step program-win2k drive "$(fresh_folder program-win2k "$profiles")" open norvane.exe
+step command-line-win2k drive "$(fresh_folder command-line-win2k "$profiles")" command norvane.exe
 set_version win10
 step program-win10 drive "$(fresh_folder program-win10)" refuse norvane.exe Unknown
 set_version nt40

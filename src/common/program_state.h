@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "host/change_log.h"
 #include "host/host.h"
 #include "profiles/profile_record.h"
 
@@ -17,6 +18,8 @@ struct program_state {
     std::unique_ptr<host::network_settings> network_settings;
     // The clock and pause for waiting until read-back settings show; set with the reader.
     std::unique_ptr<host::waiter> waiter;
+    // The record of every change Submit makes; empty where none is kept.
+    std::unique_ptr<host::change_log> change_log;
 };
 
 // Frees the file component; called when the main window unloads.

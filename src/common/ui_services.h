@@ -6,7 +6,7 @@
 
 namespace norvane {
 
-// Message box styles: icon plus buttons.
+// Message box styles: icon plus buttons, plus which button is the default.
 enum message_style : int {
     mb_ok_only = 0,
     mb_ok_cancel = 1,
@@ -15,6 +15,7 @@ enum message_style : int {
     mb_question = 32,
     mb_exclamation = 48,
     mb_information = 64,
+    mb_default_button2 = 256,  // the second button is the default (No of Yes and No)
 };
 
 // The button that closed a message box.

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "host/change_log.h"
 #include "host/host.h"
 
 namespace norvane::host {
@@ -22,5 +23,9 @@ std::unique_ptr<network_settings> create_network_settings();
 
 // The clock and the pause for waiting on the system.
 std::unique_ptr<waiter> create_waiter();
+
+// The record of changes in the user's folder for it. Never fails here: a log that cannot be
+// written fails its append.
+std::unique_ptr<change_log> create_change_log();
 
 }  // namespace norvane::host

@@ -3,7 +3,9 @@
 #
 # Usage: nm_sandbox.sh DRIVER WORKDIR
 #   DRIVER   the driver program; it is run as "DRIVER static" and "DRIVER dhcp" inside the
-#            client namespace and applies a profile through the program's own code
+#            client namespace and applies a profile through the program's own code; the
+#            program itself (norvane, built beside it) is run there with --apply, --show,
+#            --capture and --list on a profile.dat of its own
 #   WORKDIR  this test's state (logs, configuration, recorded PIDs), made afresh by each run
 #
 # The whole network lives in two private network namespaces joined by one veth pair:
@@ -435,6 +437,95 @@ check "one default route, from DHCP via 192.0.2.1" \
 check "connection DNS list empty" is "$(con_dns)" ""
 check "device DNS from DHCP" is "$(dev_dns)" "192.0.2.1 192.0.2.2"
 
+# ================= the command line: norvane --show, --capture, --apply =================
+# The program itself, built beside the driver, in a folder of its own with a profile.dat; its
+# change log in $W/state. An nmcli in $W/bin-cli fails the next "connection up" while
+# $W/fail-up exists, as an activation that NetworkManager refuses.
+NORVANE=$(dirname "$DRIVER")/norvane
+if [ -x "$NORVANE" ]; then
+    mkdir -p "$W/cli" "$W/bin-cli"
+    rm -rf "$W/state" "$W/cli/profile.dat"
+    printf '%s\r\n' \
+        "e2e static,$CON,192.0.2.10,255.255.255.0,192.0.2.1,192.0.2.53,192.0.2.54,192.0.2.55,0" \
+        "e2e dhcp,$CON,,,,,,,1" | iconv -f UTF-8 -t CP932 >"$W/cli/profile.dat"
+    cat >"$W/bin-cli/nmcli" <<SH
+#!/bin/sh
+if [ "\$1 \$2" = "connection up" ] && [ -e "$W/fail-up" ]; then
+    rm -f "$W/fail-up"
+    echo "Error: Connection activation failed: the test refuses it." >&2
+    exit 4
+fi
+exec $(command -v nmcli) "\$@"
+SH
+    chmod 755 "$W/bin-cli/nmcli"
+    # run_cli ARGUMENT...: standard output in $W/cli.out, standard error in $W/cli.err.
+    run_cli() {
+        local status
+        ip netns exec "$NS_CLI" env -C "$W/cli" PATH="$W/bin-cli:$PATH" \
+            XDG_STATE_HOME="$W/state" "$NORVANE" "$@" 9>&- >"$W/cli.out" 2>"$W/cli.err"
+        status=$?
+        log "norvane $*: $status, out: $(tr '\n' ' ' <"$W/cli.out") err: $(tr '\n' ' ' <"$W/cli.err")"
+        return "$status"
+    }
+    cli_out() { grep -qF -- "$1" "$W/cli.out"; }
+    cli_err() { grep -qF -- "$1" "$W/cli.err"; }
+
+    run_cli --show "$CON"
+    check "--show on DHCP: exit 0" is "$?" 0
+    check "--show on DHCP: flag 1, no addresses" is "$(cat "$W/cli.out")" ",$CON,,,,,,,1"
+
+    run_cli --apply "e2e static"
+    check "--apply static: exit 0" is "$?" 0
+    check "--apply static: standard output holds the program's words alone" \
+        is "$(cat "$W/cli.out")" "$(printf 'ネットワークの設定を変更しました。\n設定が反映されない場合はWindowsを再起動してください。')"
+    check "--apply static: exactly one address, 192.0.2.10/24" is "$(addresses)" "192.0.2.10/24 static"
+    check "--apply static: connection DNS in order" is "$(con_dns)" 192.0.2.53,192.0.2.54,192.0.2.55
+
+    run_cli --show "$CON"
+    check "--show on static: the profile's line" is "$(cat "$W/cli.out")" \
+        ",$CON,192.0.2.10,255.255.255.0,192.0.2.1,192.0.2.53,192.0.2.54,192.0.2.55,0"
+    check "--show agrees with nmcli's addresses" \
+        is "$(nmcli -g IP4.ADDRESS device show "$IF_CLI")" "192.0.2.10/24"
+
+    run_cli --capture 取り込み "$CON"
+    check "--capture: exit 0" is "$?" 0
+    check "--capture: the line appended in CP932" sh -c "iconv -f CP932 -t UTF-8 '$W/cli/profile.dat' | tail -1 | grep -qx '取り込み,$CON,192.0.2.10,255.255.255.0,192.0.2.1,192.0.2.53,192.0.2.54,192.0.2.55,0.'"
+    run_cli --capture 取り込み "$CON"
+    check "--capture of an existing name: exit 2" is "$?" 2
+    run_cli --capture 新しい 存在しない接続
+    check "--capture of a missing connection: exit 1" is "$?" 1
+    run_cli --list
+    check "--list: the names in file order" is "$(cat "$W/cli.out" | tr '\n' '|')" "e2e static|e2e dhcp|取り込み|"
+
+    run_cli --apply "存在しないプロファイル"
+    check "--apply of an unknown profile: exit 2" is "$?" 2
+    check "--apply of an unknown profile: said so" cli_err "プロファイル「存在しないプロファイル」はデータベースに存在しません。"
+    check "--apply of an unknown profile: nothing changed" is "$(addresses)" "192.0.2.10/24 static"
+
+    run_cli --apply "e2e dhcp"
+    check "--apply DHCP: exit 0" is "$?" 0
+    check "--apply DHCP: a lease" one_line "$(addresses)" '^192\.0\.2\.(1[0-4][0-9]|150)/24 dynamic$'
+
+    touch "$W/fail-up"
+    run_cli --apply "e2e static" --restore-on-failure
+    check "--apply that fails: exit 1" is "$?" 1
+    check "--apply that fails: the reason" cli_err "理由: "
+    check "--apply that fails: gone back, and said so" cli_out "変更前の設定に戻しました。"
+    check "--apply that fails: the refused up was tried" test ! -e "$W/fail-up"
+    check "--apply that fails: DHCP again, with a lease" \
+        one_line "$(addresses)" '^192\.0\.2\.(1[0-4][0-9]|150)/24 dynamic$'
+    check "--apply that fails: the connection is DHCP again" \
+        is "$(nmcli -g ipv4.method connection show id "$CON")" auto
+
+    log_file="$W/state/norvane/changes.log"
+    check "the change log holds one record per change (3)" is "$(grep -c '^\[' "$log_file")" 3
+    check "the change log says the last change went back" \
+        grep -qF "戻し: 変更前の設定に戻した（成功）" "$log_file"
+    check "the change log is the user's alone" is "$(stat -c %a "$W/state/norvane")" 700
+else
+    fail_check "the program $NORVANE is built beside the driver"
+fi
+
 # ================= no carrier: the settings are saved, and said so =================
 ip -n "$NS_SRV" link set "$IF_SRV" down || die "cannot take $IF_SRV down"
 # NetworkManager waits a few seconds after the carrier is lost before it gives the device up.
@@ -447,6 +538,11 @@ check "the user is told it is saved and takes effect when connected" told \
 check "the connection profile holds the static settings" \
     is "$(nmcli -g ipv4.method,ipv4.addresses connection show id "$CON" | tr '\n' ' ')" \
     "manual 192.0.2.10/24 "
+if [ -x "$NORVANE" ]; then
+    run_cli --apply "e2e static"
+    check "--apply without carrier: stored, exit 3" is "$?" 3
+    check "--apply without carrier: said so" cli_out "接続がつながると反映されます。"
+fi
 log "addresses without carrier: $(addresses | tr '\n' ' ')"
 ip -n "$NS_SRV" link set "$IF_SRV" up || die "cannot bring $IF_SRV up"
 

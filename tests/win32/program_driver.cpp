@@ -7,6 +7,11 @@
 //                                        writes the file; END closes the program
 //   program_driver.exe refuse PROGRAM NAME
 //                                        the refusal for the system NAME, and no file made
+//   program_driver.exe command PROGRAM   the command line: each option's text (redirected, in
+//                                        the ANSI code page) and exit status, netsh reached by
+//                                        /apply, the change log; without a console or a
+//                                        redirection, the text in a message box
+//                                        the refusal for the system NAME, and no file made
 //
 // It runs in the folder the program is started in. Prints one PASS or FAIL line per check and
 // "N passed, N failed"; exits with 0 when all passed.
@@ -507,6 +512,171 @@ int open(const char* program) {
     return 0;
 }
 
+// What one run of the program with arguments came to.
+struct command_result {
+    DWORD status = 999;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program with the arguments (bytes of the ANSI code page). Redirected, its standard
+// output and error go to files read back afterwards; otherwise it is given no handles at all.
+command_result run_program(const char* program, const std::string& arguments, bool redirected) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = INVALID_HANDLE_VALUE;
+    HANDLE err = INVALID_HANDLE_VALUE;
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    if (redirected) {
+        out = CreateFileA("cli_out.txt", GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                          nullptr);
+        err = CreateFileA("cli_err.txt", GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                          nullptr);
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+    }
+    std::string command = std::string("\"") + program + "\" " + arguments;
+    PROCESS_INFORMATION process;
+    command_result result;
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, redirected, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        result.status = finish(process);
+    }
+    if (redirected) {
+        CloseHandle(out);
+        CloseHandle(err);
+        result.out = read_file("cli_out.txt");
+        result.err = read_file("cli_err.txt");
+    }
+    return result;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The change log's bytes, from the user's application data folder.
+std::string change_log() {
+    char folder[MAX_PATH] = "";
+    GetEnvironmentVariableA("APPDATA", folder, sizeof folder);
+    return read_file((std::string(folder) + "\\Norvane\\changes.log").c_str());
+}
+
+int command(const char* program) {
+    const std::string original = read_file("profile.dat");
+    char log_name[MAX_PATH] = "C:\\netsh_log.txt";
+    GetEnvironmentVariableA("NETSH_LOG", log_name, sizeof log_name);
+    const std::string records_before = change_log();
+
+    const struct {
+        const char* arguments;  // UTF-8
+        DWORD status;
+        const char* out;  // a part of standard output, UTF-8 ("" none at all)
+        const char* err;  // a part of standard error
+        const char* what;
+    } cases[] = {
+        {"/list", 0, "ローカル\r\nDHCP（自動）\r\n", "", "/list: the names in file order"},
+        {"--LIST", 0, "ローカル\r\nDHCP（自動）\r\n", "", "--LIST: any case, either prefix"},
+        {"/version", 0, "Norvane v", "", "/version"},
+        {"/help", 0, "「/」でも指定できます", "", "/help says \"/\" serves as well"},
+        {"/?", 0, "変更の記録: ", "", "/? is help, and names the change log"},
+        {"/bogus", 2, "", "使い方: norvane", "an unknown option: the usage, exit 2"},
+        {"/apply", 2, "", "使い方: norvane", "/apply without a name: exit 2"},
+        {"/apply なし", 2, "", "プロファイル「なし」はデータベースに存在しません。",
+         "/apply of an unknown profile: exit 2"},
+        {"/show \"ローカル エリア接続\"", 1, "", "接続「ローカル エリア接続」が見つかりません。",
+         "/show of a missing connection: exit 1"},
+        {"/capture 新しい \"ローカル エリア接続\"", 1, "",
+         "接続「ローカル エリア接続」が見つかりません。",
+         "/capture of a missing connection: exit 1"},
+        {"/capture a,b x", 2, "", "プロファイル名に「,」（カンマ）は使用できません。",
+         "/capture of a name with a comma: exit 2"},
+        {"/apply ローカル", 1, "", "接続「ローカル エリア接続」が見つかりません。",
+         "/apply reads back and names the missing connection: exit 1"},
+    };
+    for (const auto& c : cases) {
+        const command_result result = run_program(program, cp932(c.arguments), true);
+        const bool ok =
+            result.status == c.status &&
+            (c.out[0] == '\0' ? result.out.empty() : contains(result.out, cp932(c.out))) &&
+            (c.err[0] == '\0' ? result.err.empty() : contains(result.err, cp932(c.err)));
+        if (!ok) {
+            std::printf("  %s: exit %lu\n  out: %s\n  err: %s\n", c.arguments,
+                        static_cast<unsigned long>(result.status), hex(result.out).c_str(),
+                        hex(result.err).c_str());
+        }
+        check(ok, c.what);
+    }
+    check(read_file("profile.dat") == original, "profile.dat is unchanged");
+
+    const std::string name = cp932("\"ローカル エリア接続\"");
+    const std::string expected_log = "netsh interface ip set address " + name +
+                                     " static 192.168.0.10 255.255.255.0 192.168.0.1 1\r\n"
+                                     "netsh interface ip set dns " +
+                                     name +
+                                     " static 192.168.0.1\r\n"
+                                     "netsh interface ip add dns " +
+                                     name +
+                                     " 192.168.0.2\r\n"
+                                     "netsh interface ip add dns " +
+                                     name + " 192.168.0.3\r\n";
+    check(read_file(log_name) == expected_log, "only /apply of a known profile reached netsh");
+    check(!file_exists("cmd_tmp.cmd"), "cmd_tmp.cmd is gone");
+
+    const std::string records = change_log();
+    const std::string added =
+        records.size() > records_before.size() ? records.substr(records_before.size()) : "";
+    if (records == "<missing>" ||
+        !contains(added, "プロファイル: ローカル 接続: ローカル エリア接続\r\n")) {
+        std::printf("  change log: %s\n", hex(records).c_str());
+    }
+    check(records.starts_with("\xEF\xBB\xBF"), "the change log is UTF-8 with a byte-order mark");
+    check(contains(added, "プロファイル: ローカル 接続: ローカル エリア接続\r\n") &&
+              contains(added, "読み戻し: 接続が見つかりません\r\n") &&
+              contains(added, "戻し: 不要\r\n"),
+          "/apply left one record, with CR LF line ends");
+    std::size_t count = 0;
+    for (std::size_t at = added.find("\r\n["); at != std::string::npos;
+         at = added.find("\r\n[", at + 1)) {
+        ++count;
+    }
+    check(count == 0 && added.starts_with("["), "exactly one record for the one change");
+
+    // No console and no redirection: the text in a message box, the status as before.
+    FreeConsole();
+    const struct {
+        const char* arguments;
+        const char* title;
+        const char* text;
+        DWORD status;
+    } boxed[] = {
+        {"/version", "Norvane", "Norvane v", 0},
+        {"/bogus", "エラー", "使い方: norvane", 2},
+    };
+    for (const auto& c : boxed) {
+        PROCESS_INFORMATION process;
+        STARTUPINFOA startup;
+        ZeroMemory(&startup, sizeof startup);
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;  // and none: as started from the desktop
+        std::string line = std::string("\"") + program + "\" " + c.arguments;
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process)) {
+            check(false, "the program starts");
+            continue;
+        }
+        const std::string text = answer_box(c.title, IDOK);
+        if (!text.starts_with(c.text)) {
+            std::printf("  box: %s\n", text.c_str());
+        }
+        check(text.starts_with(c.text), c.title);
+        check(finish(process) == c.status, "the box's exit status");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -515,8 +685,10 @@ int main(int argc, char** argv) {
         open(argv[2]);
     } else if (argc >= 4 && std::strcmp(argv[1], "refuse") == 0) {
         refuse(argv[2], argv[3]);
+    } else if (argc >= 3 && std::strcmp(argv[1], "command") == 0) {
+        command(argv[2]);
     } else {
-        std::printf("usage: program_driver open PROGRAM | refuse PROGRAM NAME\n");
+        std::printf("usage: program_driver open PROGRAM | refuse PROGRAM NAME | command PROGRAM\n");
         return 2;
     }
     std::printf("%d passed, %d failed\n", passed, failed);

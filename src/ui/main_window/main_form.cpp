@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "netconfig/network_script.h"
-#include "netconfig/settings_check.h"
+#include "netconfig/network_change.h"
+#include "profiles/profile_names.h"
 #include "profiles/profile_store.h"
 #include "ui/main_window/control_rules.h"
 #include "ui/main_window/octet_rules.h"
@@ -46,21 +46,21 @@ control_ref after_field(control field) {
     }
 }
 
-// Why a name cannot be stored in a line of profile.dat, or "" when it can.
-std::string unstorable_name_message(const std::string& name, const char* field,
-                                    host::file_system& file_system) {
-    if (name.find(',') != std::string::npos) {
-        return std::string(field) + "に「,」（カンマ）は使用できません。";
+// Submit's side of a change: message boxes, and the question before the way back.
+class submit_listener : public change_listener {
+  public:
+    explicit submit_listener(ui_services& ui) : ui_(ui) {}
+    void report(const submit_message& message) override {
+        ui_.message_box(message.text, message.style, message.title);
     }
-    bool control_character = false;
-    for (unsigned char c : name) {
-        control_character = control_character || c < 0x20 || c == 0x7F;
+    bool restore_agreed() override {
+        return ui_.message_box(restore_question, restore_question_style, inquiry_title) ==
+               answer_yes;
     }
-    if (control_character || !file_system.can_store(name)) {
-        return std::string(field) + "にデータベースに保存できない文字が含まれています。";
-    }
-    return "";
-}
+
+  private:
+    ui_services& ui_;
+};
 
 // Why the store left profile.dat alone for a reason of the file's own, or "" when it did not.
 std::string untouched_file_message(store_result::status result) {
@@ -72,44 +72,6 @@ std::string untouched_file_message(store_result::status result) {
         default:
             return "";
     }
-}
-
-// The message box of a run that did not reach the end of its script.
-void show_run_failure(ui_services& ui, const network_run& run) {
-    switch (run.result) {
-        case network_run::status::refused:
-            ui.message_box(run.reason, mb_critical, error_title);
-            return;
-        case network_run::status::not_started:
-            ui.message_box("CMD.EXEが実行できません。", mb_critical, error_title);
-            return;
-        case network_run::status::wait_failed:
-            ui.message_box("ウェイトできません。", mb_critical, error_title);
-            return;
-        case network_run::status::name_taken:
-            ui.message_box(
-                "cmd_tmp.cmd を作成できません。同じ名前のファイルを削除してから、"
-                "もう一度実行してください。",
-                mb_critical, error_title);
-            return;
-        case network_run::status::failed:
-            ui.message_box(run.reason, mb_critical, numbered_error_title(run.error_number));
-            return;
-        case network_run::status::finished:
-            return;
-    }
-}
-
-// What to tell the user after a run that ended, judged by the connection's settings read back
-// once they show (or the wait is over), or by the run's exit status alone where the platform
-// cannot read them back.
-submit_message applied_settings_report(program_state& state, const profile_record& record,
-                                       const network_run& run) {
-    if (state.network_settings == nullptr || state.waiter == nullptr) {
-        return submit_report(run);
-    }
-    return submit_report(record, run,
-                         read_back_settings(record, run, *state.network_settings, *state.waiter));
 }
 
 }  // namespace
@@ -280,13 +242,11 @@ void main_form::submit_bt_click() {
     }
     view_.set_status_text("処理中です。しばらくお待ちください。");
     const auto record = record_from_controls();
-    const auto run = run_network_script(record, view_.window_handle(), *state_.file_system, shell_);
-    if (run.result != network_run::status::finished) {
-        show_run_failure(ui_, run);
-    } else {
-        const submit_message report = applied_settings_report(state_, record, run);
-        ui_.message_box(report.text, report.style, report.title);
-    }
+    submit_listener listener(ui_);
+    apply_profile(record,
+                  {*state_.file_system, shell_, state_.network_settings.get(), state_.waiter.get(),
+                   state_.change_log.get(), view_.window_handle()},
+                  listener);
     view_.set_status_text("");
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -73,7 +74,8 @@ int qt_ui_services::message_box(const std::string& text, int style, const std::s
         buttons.emplace_back(box.addButton(QString::fromUtf8(entry.text), entry.role),
                              entry.answer);
     }
-    box.setDefaultButton(buttons.front().first);
+    const std::size_t default_button = (style & mb_default_button2) != 0 ? 1 : 0;
+    box.setDefaultButton(buttons.at(std::min(default_button, buttons.size() - 1)).first);
     // Closing the box (title bar, Escape) answers with the last button: OK, Cancel or No.
     box.setEscapeButton(buttons.back().first);
 

@@ -10,6 +10,7 @@
 #include "profiles/profile_store.h"
 #include "support/form_fixture.h"
 #include "support/recording_waiter.h"
+#include "support/scripted_network.h"
 #include "support/temp_dir.h"
 
 namespace norvane {
@@ -392,7 +393,8 @@ TEST_F(command_fixture, submit_says_success_only_for_settings_that_took_effect) 
     const auto& pauses = waiter->pauses;
     state.waiter = std::move(waiter);
     view.click(control::submit_bt);
-    EXPECT_EQ(read_back.asked, (std::vector<std::string>{"ローカル エリア接続"}));
+    // Read before the change (kept for the way back) and after it.
+    EXPECT_EQ(read_back.asked, (std::vector<std::string>(2, "ローカル エリア接続")));
     EXPECT_TRUE(pauses.empty());
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "処理終了");
@@ -401,21 +403,82 @@ TEST_F(command_fixture, submit_says_success_only_for_settings_that_took_effect) 
     read_back.answer.gateway = "192.168.0.254";
     view.click(control::submit_bt);
     EXPECT_EQ(pauses.size(), 50u);
-    EXPECT_EQ(read_back.asked.size(), 52u);
-    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(read_back.asked.size(), 54u);
+    ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[1],
               (testing::shown_message{"ネットワークの設定は反映されませんでした。\r\n"
                                       "デフォルトゲートウェイ: 192.168.0.1 → 実際 192.168.0.254",
                                       16, "エラー"}));
+    EXPECT_EQ(ui.messages[2],
+              (testing::shown_message{"変更前の設定に戻しますか？", 292, "問い合わせ"}));
+    EXPECT_EQ(shell.scripts.size(), 2u);  // answered with the default: nothing more was run
     EXPECT_EQ(view.status, "");
 
     state.network_settings.reset();
     shell.script_result = {host::script_run::status::finished, 1,
                            "NetworkManager が動作していません。"};
     view.click(control::submit_bt);
-    ASSERT_EQ(ui.messages.size(), 3u);
-    EXPECT_EQ(ui.messages[2].style, 16);
-    EXPECT_NE(ui.messages[2].text.find("NetworkManager が動作していません。"), std::string::npos);
+    ASSERT_EQ(ui.messages.size(), 4u);  // without the settings before, no question
+    EXPECT_EQ(ui.messages[3].style, 16);
+    EXPECT_NE(ui.messages[3].text.find("NetworkManager が動作していません。"), std::string::npos);
+}
+
+// After a failed Submit the user is asked whether to go back; Yes applies the settings kept
+// before through the same script and reports it; every Submit leaves one record in the log.
+TEST_F(command_fixture, submit_asks_to_go_back_after_a_failure_and_records_each_change) {
+    start_with({});
+    fill_static();
+    auto settings = std::make_unique<testing::scripted_network>();
+    testing::scripted_network& network = *settings;
+    network.attach(shell);
+    network.current = testing::found_dhcp();
+    state.network_settings = std::move(settings);
+    state.waiter = std::make_unique<testing::recording_waiter>();
+    auto log = std::make_unique<testing::memory_change_log>();
+    const auto& records = log->records;
+    state.change_log = std::move(log);
+    const testing::shown_message failed{
+        "ネットワークの設定は反映されませんでした。\r\n"
+        "デフォルトゲートウェイ: 192.168.0.1 → 実際 192.168.0.254",
+        16, "エラー"};
+    const testing::shown_message question{"変更前の設定に戻しますか？", 292, "問い合わせ"};
+    const auto wrong = testing::found_static("192.168.0.10", "255.255.255.0", "192.168.0.254");
+
+    const struct {
+        const char* what;
+        std::vector<host::ipv4_settings> after_runs;
+        std::deque<int> answers;
+        std::vector<testing::shown_message> messages;
+        std::size_t scripts;
+    } cases[] = {
+        {"No", {wrong}, {answer_ok, answer_no}, {failed, question}, 1},
+        {"Yes, and it is back",
+         {wrong, testing::found_dhcp()},
+         {answer_ok, answer_yes},
+         {failed, question, {"変更前の設定に戻しました。", 64, "処理終了"}},
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        network.current = testing::found_dhcp();
+        network.after_runs.assign(c.after_runs.begin(), c.after_runs.end());
+        network.scripts.clear();
+        ui.messages.clear();
+        ui.answers = c.answers;
+        view.click(control::submit_bt);
+        EXPECT_EQ(ui.messages, c.messages);
+        ASSERT_EQ(network.scripts.size(), c.scripts);
+        EXPECT_NE(network.scripts.back().find(c.scripts == 2 ? " dhcp" : " static"),
+                  std::string::npos);
+        EXPECT_EQ(view.status, "");
+    }
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_TRUE(records[0].ends_with("戻し: 戻さなかった\n\n")) << records[0];
+    EXPECT_TRUE(records[1].ends_with("戻し相違: なし\n\n")) << records[1];
+    EXPECT_TRUE(
+        records[1].starts_with("[2026-12-07 21:57:27 +0900] プロファイル: New 接続: "
+                               "ローカル エリア接続\n"))
+        << records[1];
 }
 
 }  // namespace

@@ -71,5 +71,21 @@ TEST(qt_ui_services_test, each_style_has_its_buttons_and_escape_or_closing_answe
     }
 }
 
+// The question after a failed change: Yes and No with No the default, so that Enter keeps
+// the settings as they are.
+TEST(qt_ui_services_test, the_second_button_flag_makes_no_the_default_and_enter_answers_it) {
+    for (const int style :
+         {mb_question | mb_yes_no, mb_question | mb_yes_no | mb_default_button2}) {
+        const bool second = (style & mb_default_button2) != 0;
+        QString default_text;
+        const int answered = answer(style, [&](QMessageBox& box) {
+            default_text = box.defaultButton() != nullptr ? box.defaultButton()->text() : "";
+            QTest::keyClick(&box, Qt::Key_Return);
+        });
+        EXPECT_EQ(default_text, second ? "いいえ(&N)" : "はい(&Y)") << style;
+        EXPECT_EQ(answered, second ? answer_no : answer_yes) << style;
+    }
+}
+
 }  // namespace
 }  // namespace norvane

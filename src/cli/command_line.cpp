@@ -207,6 +207,10 @@ int capture(const command_line& command, const command_services& services,
             output.err("プロファイル名「" + command.name +
                        "」は既に存在します。上書きはしません。\n");
             return exit_refused;
+        case store_result::status::shared_place:
+        case store_result::status::not_shift_jis:
+            output.err(untouched_file_message(saved.result) + "\n");
+            return exit_failed;
         case store_result::status::not_found:
         case store_result::status::failed:
             break;

@@ -17,4 +17,15 @@ std::string unstorable_name_message(const std::string& name, const char* field,
     return "";
 }
 
+std::string untouched_file_message(store_result::status result) {
+    switch (result) {
+        case store_result::status::shared_place:
+            return "profile.dat は他のユーザーが変更できる場所にあるため、変更しませんでした。";
+        case store_result::status::not_shift_jis:
+            return "profile.dat が Shift-JIS のテキストではないため、変更しませんでした。";
+        default:
+            return "";
+    }
+}
+
 }  // namespace norvane

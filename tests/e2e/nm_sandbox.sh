@@ -439,12 +439,13 @@ check "device DNS from DHCP" is "$(dev_dns)" "192.0.2.1 192.0.2.2"
 
 # ================= the command line: norvane --show, --capture, --apply =================
 # The program itself, built beside the driver, in a folder of its own with a profile.dat; its
-# change log in $W/state. An nmcli in $W/bin-cli fails the next "connection up" while
-# $W/fail-up exists, as an activation that NetworkManager refuses.
+# change log in $W/state. An nmcli in $W/bin-cli, bind-mounted over nmcli's place as the
+# recorder is, fails the next "connection up" while $W/fail-up exists, as an activation that
+# NetworkManager refuses.
 NORVANE=$(dirname "$DRIVER")/norvane
 if [ -x "$NORVANE" ]; then
     mkdir -p "$W/cli" "$W/bin-cli"
-    rm -rf "$W/state" "$W/cli/profile.dat"
+    rm -rf "$W/state" "$W/cli/profile.dat" "$W/fail-up"
     printf '%s\r\n' \
         "e2e static,$CON,192.0.2.10,255.255.255.0,192.0.2.1,192.0.2.53,192.0.2.54,192.0.2.55,0" \
         "e2e dhcp,$CON,,,,,,,1" | iconv -f UTF-8 -t CP932 >"$W/cli/profile.dat"
@@ -455,14 +456,16 @@ if [ "\$1 \$2" = "connection up" ] && [ -e "$W/fail-up" ]; then
     echo "Error: Connection activation failed: the test refuses it." >&2
     exit 4
 fi
-exec $(command -v nmcli) "\$@"
+exec "$W/bin/nmcli.real" "\$@"
 SH
     chmod 755 "$W/bin-cli/nmcli"
     # run_cli ARGUMENT...: standard output in $W/cli.out, standard error in $W/cli.err.
     run_cli() {
         local status
-        ip netns exec "$NS_CLI" env -C "$W/cli" PATH="$W/bin-cli:$PATH" \
-            XDG_STATE_HOME="$W/state" "$NORVANE" "$@" 9>&- >"$W/cli.out" 2>"$W/cli.err"
+        ip netns exec "$NS_CLI" unshare --mount --propagation private \
+            sh -c 'mount -n --bind "$0" "$1" && shift && exec "$@"' "$W/bin-cli/nmcli" \
+            "$NMCLI_PLACE" env -C "$W/cli" XDG_STATE_HOME="$W/state" "$NORVANE" "$@" \
+            9>&- >"$W/cli.out" 2>"$W/cli.err"
         status=$?
         log "norvane $*: $status, out: $(tr '\n' ' ' <"$W/cli.out") err: $(tr '\n' ' ' <"$W/cli.err")"
         return "$status"

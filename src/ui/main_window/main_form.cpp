@@ -62,18 +62,6 @@ class submit_listener : public change_listener {
     ui_services& ui_;
 };
 
-// Why the store left profile.dat alone for a reason of the file's own, or "" when it did not.
-std::string untouched_file_message(store_result::status result) {
-    switch (result) {
-        case store_result::status::shared_place:
-            return "profile.dat は他のユーザーが変更できる場所にあるため、変更しませんでした。";
-        case store_result::status::not_shift_jis:
-            return "profile.dat が Shift-JIS のテキストではないため、変更しませんでした。";
-        default:
-            return "";
-    }
-}
-
 }  // namespace
 
 main_form::main_form(main_view& view, ui_services& ui, program_state& state, host::shell& shell)

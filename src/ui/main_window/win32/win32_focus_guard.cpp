@@ -72,6 +72,9 @@ LRESULT win32_focus_guard::handle(HWND window, UINT message, WPARAM w, LPARAM l)
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         return CallWindowProcW(original, window, message, w, l);
     }
+    if (tooltip_ != nullptr) {
+        relay_to_tooltip(tooltip_, window, message, w, l);
+    }
     const auto pass = [&](WPARAM pass_w) {
         return CallWindowProcW(original, window, message, pass_w, l);
     };

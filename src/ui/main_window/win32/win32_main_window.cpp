@@ -75,10 +75,12 @@ win32_main_window::win32_main_window(ui_services& ui, program_state& state, host
     controls_ = build_main_window(hwnd_, fonts_);
     guard_ = std::make_unique<win32_focus_guard>(*form_, controls_);
     tooltip_ = add_tooltips(hwnd_, controls_);
+    guard_->set_tooltip(tooltip_);
 }
 
 win32_main_window::~win32_main_window() {
     if (tooltip_ != nullptr) {
+        guard_->set_tooltip(nullptr);
         DestroyWindow(tooltip_);
     }
     if (hwnd_ != nullptr) {
@@ -123,6 +125,9 @@ LRESULT win32_main_window::handle_window(UINT message, WPARAM w, LPARAM l) {
             return 0;
         case WM_DESTROY:
             if (tooltip_ != nullptr) {
+                if (guard_ != nullptr) {
+                    guard_->set_tooltip(nullptr);
+                }
                 DestroyWindow(std::exchange(tooltip_, nullptr));
             }
             PostQuitMessage(0);

@@ -16,11 +16,6 @@ void profile_list_entries::take(const profile_table& table) {
     }
 }
 
-void profile_list_entries::clear() {
-    table_ = nullptr;
-    lines_.clear();
-}
-
 std::string_view profile_list_entries::name(int i) const {
     if (table_ == nullptr || i < 0 || i >= count()) {
         return {};

@@ -15,8 +15,6 @@ class profile_list_entries {
     // The entries of the table as it is now; an empty list when it holds no profile. The
     // table must outlive the entries, and they must be taken again after it changes.
     void take(const profile_table& table);
-    // No entries.
-    void clear();
 
     int count() const { return static_cast<int>(lines_.size()); }
     // The name of entry i (the text before the first "," of its line); empty for an entry

@@ -51,10 +51,9 @@ for c in open choose save_over save_new delete; do
         fi
         echo
     done
-    case " $sizes " in
-        *" 10000 "*" 100000 "*)
-            awk -v a="$(median after 10000 "$c" 5)" -v b="$(median after 100000 "$c" 5)" -v c="$c" \
-                'BEGIN { printf "%-10s CPU growth from 10,000 to 100,000: %.1f times\n", c, b / a }' ;;
-    esac
+    if [[ " $sizes " == *" 10000 "* && " $sizes " == *" 100000 "* ]]; then
+        awk -v a="$(median after 10000 "$c" 5)" -v b="$(median after 100000 "$c" 5)" -v c="$c" \
+            'BEGIN { printf "%-10s CPU growth from 10,000 to 100,000: %.1f times\n", c, b / a }'
+    fi
 done
 echo "$rounds rounds each, medians"

@@ -36,7 +36,7 @@ fi
 server=
 cleanup() {
     if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null
+        kill "$server" 2>/dev/null || true
         wait "$server" 2>/dev/null || true
     fi
     kill "$xvfb" 2>/dev/null || true

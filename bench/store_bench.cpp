@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 // The controls in memory; a list entry is picked by its text, as in the real combo box.
 struct list_view final : main_view {
     std::map<std::pair<int, int>, std::string> texts;
-    std::vector<std::string> items;
+    const profile_list_entries* entries = nullptr;  // read on demand, as the Qt list does
     std::string text(control_ref c) const override {
         const auto found = texts.find({static_cast<int>(c.id), c.index});
         return found == texts.end() ? std::string() : found->second;
@@ -40,17 +40,12 @@ struct list_view final : main_view {
     int check_value() const override { return checked; }  // DHCP: a complete profile
     void set_check_value(int) override {}
     void set_focus(control_ref) override {}
-    int list_count() const override { return static_cast<int>(items.size()); }
-    std::string list_item(int i) const override { return items[static_cast<std::size_t>(i)]; }
-    void set_list_item(int i, const std::string& t) override {
-        i == list_count() ? items.push_back(t) : void(items[static_cast<std::size_t>(i)] = t);
-    }
-    void remove_list_item(int i) override { items.erase(items.begin() + i); }
+    void set_list_entries(const profile_list_entries& e) override { entries = &e; }
     int list_index() const override {
         const std::string current = text({control::profile_list});
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (items[i] == current) {
-                return static_cast<int>(i);
+        for (int i = 0; entries != nullptr && i < entries->count(); ++i) {
+            if (entries->name(i) == current) {
+                return i;
             }
         }
         return -1;
@@ -126,7 +121,7 @@ struct session {
         std::string error;
         state.table = profile_table{};
         load_profiles(*state.file_system, state.table, error);
-        view.items.clear();
+        view.entries = nullptr;
         form.form_load();
     }
     void choose(const std::string& name) { view.set_text({control::profile_list}, name); }
@@ -142,7 +137,7 @@ void load(benchmark::State& run) {
     session s(static_cast<int>(run.range(0)));
     for (auto _ : run) {
         s.state.table = profile_table{};
-        s.view.items.clear();
+        s.view.entries = nullptr;
         std::string error;
         load_profiles(*s.state.file_system, s.state.table, error);
         s.form.form_load();

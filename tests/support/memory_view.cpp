@@ -1,5 +1,6 @@
 #include "support/memory_view.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace norvane::testing {
@@ -56,24 +57,15 @@ void memory_view::set_focus(control_ref c) {
     }
 }
 
-// As a combo box does: the first entry added to an empty list becomes the current one.
-void memory_view::set_list_item(int i, const std::string& value) {
-    if (i == list_count()) {
-        items.push_back(value);
-        if (current_item < 0) {
-            current_item = 0;
-        }
-    } else {
-        items.at(static_cast<size_t>(i)) = value;
+// As a combo box does: the current entry keeps its place, the first entry of a list that was
+// empty becomes current, and a list grown shorter than that place makes its last entry current.
+void memory_view::set_list_entries(const profile_list_entries& entries) {
+    items.clear();
+    for (int i = 0; i < entries.count(); ++i) {
+        items.emplace_back(entries.name(i));
     }
-}
-
-// Removing the current entry makes the one now at its place (or the new last one) current.
-void memory_view::remove_list_item(int i) {
-    items.erase(items.begin() + i);
-    if (i < current_item || current_item >= list_count()) {
-        --current_item;
-    }
+    const int count = static_cast<int>(items.size());
+    current_item = current_item < 0 ? (count > 0 ? 0 : -1) : std::min(current_item, count - 1);
 }
 
 // The current entry counts as selected only while the list's text is that entry's: a typed

@@ -28,10 +28,7 @@ class memory_view : public main_view {
     int check_value() const override { return check_; }
     void set_check_value(int value) override;
     void set_focus(control_ref c) override;
-    int list_count() const override { return static_cast<int>(items.size()); }
-    std::string list_item(int i) const override { return items.at(static_cast<size_t>(i)); }
-    void set_list_item(int i, const std::string& text) override;
-    void remove_list_item(int i) override;
+    void set_list_entries(const profile_list_entries& entries) override;
     int list_index() const override;
     void set_list_visible(bool visible) override { list_visible = visible; }
     std::string status_text() const override { return status; }
@@ -61,8 +58,8 @@ class memory_view : public main_view {
     // --- what the window shows
     std::map<std::pair<int, int>, std::string> texts;
     std::map<std::pair<int, int>, bool> disabled;
-    std::vector<std::string> items;
-    int current_item = -1;  // the list's current entry, as the toolkit keeps it
+    std::vector<std::string> items;  // the entries' names as last set
+    int current_item = -1;           // the list's current entry, as the toolkit keeps it
     control_ref focused{control::profile_list, 0};
     std::pair<int, int> selection{0, 0};  // of the focused text input
     control_ref selection_of{control::profile_list, 0};

@@ -1,5 +1,6 @@
 #include "ui/main_window/main_form.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "netconfig/network_change.h"
@@ -76,21 +77,15 @@ void main_form::form_load() {
     if (state_.table.no_profiles) {
         return;
     }
-    const std::string* first = nullptr;
-    int item = 0;
-    for (const auto& line : state_.table.profile_lines) {
-        if (line.empty()) {
-            continue;  // a blank line of a hand-edited file is no profile
-        }
-        view_.set_list_item(item++, profile_name_of(line));
-        if (first == nullptr) {
-            first = &line;
-        }
-    }
-    if (first == nullptr) {
+    list_entries_.take(state_.table);
+    view_.set_list_entries(list_entries_);
+    const auto first =
+        std::find_if(state_.table.profile_lines.begin(), state_.table.profile_lines.end(),
+                     [](const std::string& line) { return !line.empty(); });
+    if (first == state_.table.profile_lines.end()) {
         return;
     }
-    view_.set_text({control::profile_list}, view_.list_item(0));
+    view_.set_text({control::profile_list}, std::string(list_entries_.name(0)));
     show_profile(record_from_line(*first));
 }
 
@@ -210,9 +205,9 @@ void main_form::delete_bt_click() {
     }
     clear_input();
     view_.set_list_visible(false);
-    if (const int selected = view_.list_index(); selected >= 0) {
-        view_.remove_list_item(selected);
-    }
+    // The deleted profile's line is blank in the table now: the list loses its entry.
+    list_entries_.take(state_.table);
+    view_.set_list_entries(list_entries_);
     std::string error_text;
     if (!load_profiles(*state_.file_system, state_.table, error_text)) {
         ui_.message_box(error_text, mb_critical, error_title);
@@ -506,28 +501,12 @@ void main_form::report_incomplete(control_ref focus_to, const std::string& messa
     view_.set_status_text(message);
 }
 
-// Rewrites the list's entries in place from the reloaded table: one entry per profile, in
-// file order, and no entry beyond them. Only entries that differ are written.
+// Shows the reloaded table in the list: one entry per profile, in file order.
 void main_form::refresh_list(bool keep_text) {
     const std::string remembered = view_.text({control::profile_list});
     view_.set_list_visible(false);
-    int item = 0;
-    const int entries = view_.list_count();
-    if (!state_.table.no_profiles) {
-        for (const auto& line : state_.table.profile_lines) {
-            if (line.empty()) {
-                continue;
-            }
-            std::string name = profile_name_of(line);
-            if (item >= entries || view_.list_item(item) != name) {
-                view_.set_list_item(item, name);
-            }
-            ++item;
-        }
-    }
-    while (view_.list_count() > item) {
-        view_.remove_list_item(view_.list_count() - 1);
-    }
+    list_entries_.take(state_.table);
+    view_.set_list_entries(list_entries_);
     view_.set_text({control::profile_list}, keep_text ? remembered : "");
     view_.set_list_visible(true);
 }

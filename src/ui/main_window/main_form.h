@@ -9,6 +9,7 @@
 #include "host/host.h"
 #include "profiles/profile_record.h"
 #include "ui/main_window/main_view.h"
+#include "ui/main_window/profile_list_entries.h"
 
 namespace norvane {
 
@@ -78,6 +79,8 @@ class main_form {
     ui_services& ui_;
     program_state& state_;
     host::shell& shell_;
+    // What profile_list shows: the entries of the table as last loaded.
+    profile_list_entries list_entries_;
     bool mouse_pressed_ = false;
 };
 

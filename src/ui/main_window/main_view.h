@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/main_window/profile_list_entries.h"
+
 namespace norvane {
 
 // The controls of the main window. The six address fields are arrays of four boxes.
@@ -77,11 +79,11 @@ class main_view {
     // Moves the focus; the controls' focus events follow as for any focus change.
     virtual void set_focus(control_ref c) = 0;
 
-    // The entries of profile_list. Setting entry count() adds a new last entry.
-    virtual int list_count() const = 0;
-    virtual std::string list_item(int i) const = 0;
-    virtual void set_list_item(int i, const std::string& text) = 0;
-    virtual void remove_list_item(int i) = 0;
+    // Makes profile_list show exactly these entries, in their order, and keeps its edit text.
+    // The view reads the names from entries, which stay valid until the next call; the
+    // current entry keeps its place (the first entry in a list that was empty, the new last
+    // entry when the list got shorter than that place).
+    virtual void set_list_entries(const profile_list_entries& entries) = 0;
     // The entry currently selected, or -1.
     virtual int list_index() const = 0;
     virtual void set_list_visible(bool visible) = 0;

@@ -12,6 +12,7 @@
 #include "ui/about_dialog/qt/qt_about_dialog.h"
 #include "ui/main_window/control_rules.h"
 #include "ui/main_window/qt/qt_focus_guard.h"
+#include "ui/main_window/qt/qt_profile_list_model.h"
 
 namespace norvane {
 
@@ -58,7 +59,10 @@ qt_main_window::qt_main_window(ui_services& ui, program_state& state, host::shel
     connect_controls();
 }
 
-qt_main_window::~qt_main_window() = default;
+qt_main_window::~qt_main_window() {
+    // The entries belong to the logic, which goes before the widgets do.
+    controls_.profile_entries->forget_entries();
+}
 
 void qt_main_window::connect_controls() {
     const main_window_controls& c = controls_;
@@ -159,36 +163,18 @@ void qt_main_window::set_focus(control_ref c) {
     guard_->move_focus(control_widget(c));
 }
 
-int qt_main_window::list_count() const {
-    return controls_.profile_list->count();
-}
-
-std::string qt_main_window::list_item(int i) const {
-    return controls_.profile_list->itemText(i).toStdString();
-}
-
-// Changing the entries never changes the edit text (Qt would show the new current entry).
-void qt_main_window::restore_edit_text(const QString& edit_text) {
-    if (controls_.profile_list->currentText() != edit_text) {
-        controls_.profile_list->setEditText(edit_text);
-    }
-}
-
-void qt_main_window::set_list_item(int i, const std::string& text) {
+// The current entry keeps its place and the edit text stays as it was (Qt would show the
+// current entry after the change).
+void qt_main_window::set_list_entries(const profile_list_entries& entries) {
     QComboBox* list = controls_.profile_list;
     const QString edit_text = list->currentText();
-    if (i == list->count()) {
-        list->addItem(from_std(text));
-    } else if (i >= 0 && i < list->count()) {
-        list->setItemText(i, from_std(text));
+    const int place = list->currentIndex();
+    controls_.profile_entries->show_entries(entries);
+    const int count = list->count();
+    list->setCurrentIndex(place < 0 ? (count > 0 ? 0 : -1) : std::min(place, count - 1));
+    if (list->currentText() != edit_text) {
+        list->setEditText(edit_text);
     }
-    restore_edit_text(edit_text);
-}
-
-void qt_main_window::remove_list_item(int i) {
-    const QString edit_text = controls_.profile_list->currentText();
-    controls_.profile_list->removeItem(i);
-    restore_edit_text(edit_text);
 }
 
 int qt_main_window::list_index() const {

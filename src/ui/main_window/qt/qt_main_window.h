@@ -45,10 +45,7 @@ class qt_main_window : public QWidget, public main_view {
     int check_value() const override;
     void set_check_value(int value) override;
     void set_focus(control_ref c) override;
-    int list_count() const override;
-    std::string list_item(int i) const override;
-    void set_list_item(int i, const std::string& text) override;
-    void remove_list_item(int i) override;
+    void set_list_entries(const profile_list_entries& entries) override;
     int list_index() const override;
     // Hides or shows the whole profile_list control.
     void set_list_visible(bool visible) override;
@@ -70,7 +67,6 @@ class qt_main_window : public QWidget, public main_view {
   private:
     void connect_controls();
     QLineEdit* line_edit(control_ref c) const;
-    void restore_edit_text(const QString& edit_text);
 
     host::shell& shell_;
     main_window_controls controls_;

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -13,6 +14,7 @@
 #include <iterator>
 
 #include "ui/main_window/main_window_blueprint.h"
+#include "ui/main_window/qt/qt_profile_list_model.h"
 #include "ui/qt/qt_look.h"
 
 namespace norvane {
@@ -94,6 +96,13 @@ main_window_controls build_main_window(QWidget& window) {
     c.profile_list->setObjectName(QStringLiteral("profile_list"));
     c.profile_list->setEditable(true);
     c.profile_list->setInsertPolicy(QComboBox::NoInsert);
+    // The entries are read from the logic's table when shown: no item per entry, and every
+    // entry as high as the first, so that opening the list measures one entry, not all.
+    c.profile_entries = new qt_profile_list_model(c.profile_list);
+    c.profile_list->setModel(c.profile_entries);
+    if (auto* popup = qobject_cast<QListView*>(c.profile_list->view())) {
+        popup->setUniformItemSizes(true);
+    }
     c.profile_list->setCompleter(nullptr);  // the typed text stays as typed
     c.profile_list->lineEdit()->setAcceptDrops(false);
     // Leaving the edit text would otherwise count as choosing the entry it happens to name;

@@ -18,10 +18,13 @@ class QWidget;
 
 namespace norvane {
 
+class qt_profile_list_model;
+
 // The widgets of the main window's controls. Widgets carry the control names as object names;
 // members of the address arrays are named like "ip_add_txt_2".
 struct main_window_controls {
     QComboBox* profile_list = nullptr;
+    qt_profile_list_model* profile_entries = nullptr;  // the list's model, empty at first
     QLineEdit* connect_txt = nullptr;
     std::array<std::array<QLineEdit*, boxes_per_field>, std::size(address_fields)> address_boxes{};
     QCheckBox* dhcp_chk = nullptr;

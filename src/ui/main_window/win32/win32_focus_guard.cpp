@@ -6,19 +6,16 @@
 
 namespace norvane {
 
-namespace {
-
-const wchar_t* const guard_property = L"norvane.focus_guard";
-
-}  // namespace
-
 win32_focus_guard::win32_focus_guard(main_form& form, const win32_main_window_controls& controls)
     : form_(form), controls_(controls), tracker_(form) {
     for (const auto& [window, ref] : controls_.all()) {
         if (window == nullptr) {
             continue;
         }
-        SetPropW(window, guard_property, this);
+        // The guard is found through the control's user data, which the program's controls
+        // leave to their creator: a window property would cost a look-up on every message
+        // (under Wine a round trip to its server).
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         const auto original = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_proc)));
         subclasses_[window] = subclass{ref, original};
@@ -55,7 +52,7 @@ std::optional<control_ref> win32_focus_guard::control_of(HWND window) const {
 }
 
 LRESULT CALLBACK win32_focus_guard::control_proc(HWND window, UINT message, WPARAM w, LPARAM l) {
-    auto* self = static_cast<win32_focus_guard*>(GetPropW(window, guard_property));
+    auto* self = reinterpret_cast<win32_focus_guard*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) {
         return DefWindowProcW(window, message, w, l);
     }
@@ -71,9 +68,12 @@ LRESULT win32_focus_guard::handle(HWND window, UINT message, WPARAM w, LPARAM l)
     const WNDPROC original = it->second.original;
     if (message == WM_NCDESTROY) {
         subclasses_.erase(it);
-        RemovePropW(window, guard_property);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         return CallWindowProcW(original, window, message, w, l);
+    }
+    if (tooltip_ != nullptr) {
+        relay_to_tooltip(tooltip_, window, message, w, l);
     }
     const auto pass = [&](WPARAM pass_w) {
         return CallWindowProcW(original, window, message, pass_w, l);

@@ -8,7 +8,8 @@
 //   another control or by a program focus move, the tracker asks the logic, and a refusal
 //   keeps the focus there and swallows the press and its release;
 // - a message box or a dialog takes Windows' focus away: when the window is active again,
-//   the control the logic sees focused gets it back, and the logic hears nothing of it.
+//   the control the logic sees focused gets it back, and the logic hears nothing of it;
+// - the controls' mouse messages go on to the tooltip window.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +38,8 @@ class win32_focus_guard {
     bool restore_focus();
     // Gives the first control of the tab order the focus, unless the logic sees one focused.
     void focus_first();
+    // The tooltip window that the controls' mouse messages are relayed to (nullptr: none).
+    void set_tooltip(HWND tooltip) { tooltip_ = tooltip; }
 
   private:
     static LRESULT CALLBACK control_proc(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -53,6 +56,7 @@ class win32_focus_guard {
         WNDPROC original = nullptr;
     };
     std::map<HWND, subclass> subclasses_;
+    HWND tooltip_ = nullptr;
 };
 
 }  // namespace norvane

@@ -26,6 +26,36 @@ std::wstring combo_item(HWND combo, int i) {
     return text;
 }
 
+// Whether entry i of the combo box reads text; buffer is reused from call to call.
+bool combo_item_is(HWND combo, int i, const std::wstring& text, std::wstring& buffer) {
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (length == CB_ERR || static_cast<std::size_t>(length) != text.size()) {
+        return false;
+    }
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                 reinterpret_cast<LPARAM>(buffer.data()));
+    return text.compare(0, text.size(), buffer.data(), text.size()) == 0;
+}
+
+// The first entry of exactly that text, or -1. The combo box's own search ignores case, so
+// each entry it finds is compared once more, until the search comes round to the start.
+int find_exact(HWND combo, const std::wstring& text) {
+    std::wstring buffer;
+    LRESULT after = -1;
+    for (;;) {
+        const LRESULT found = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(after),
+                                           reinterpret_cast<LPARAM>(text.c_str()));
+        if (found == CB_ERR || found <= after) {
+            return -1;
+        }
+        if (combo_item_is(combo, static_cast<int>(found), text, buffer)) {
+            return static_cast<int>(found);
+        }
+        after = found;
+    }
+}
+
 std::wstring wide_window_text(HWND window) {
     const int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
@@ -45,10 +75,12 @@ win32_main_window::win32_main_window(ui_services& ui, program_state& state, host
     controls_ = build_main_window(hwnd_, fonts_);
     guard_ = std::make_unique<win32_focus_guard>(*form_, controls_);
     tooltip_ = add_tooltips(hwnd_, controls_);
+    guard_->set_tooltip(tooltip_);
 }
 
 win32_main_window::~win32_main_window() {
     if (tooltip_ != nullptr) {
+        guard_->set_tooltip(nullptr);
         DestroyWindow(tooltip_);
     }
     if (hwnd_ != nullptr) {
@@ -93,6 +125,9 @@ LRESULT win32_main_window::handle_window(UINT message, WPARAM w, LPARAM l) {
             return 0;
         case WM_DESTROY:
             if (tooltip_ != nullptr) {
+                if (guard_ != nullptr) {
+                    guard_->set_tooltip(nullptr);
+                }
                 DestroyWindow(std::exchange(tooltip_, nullptr));
             }
             PostQuitMessage(0);
@@ -176,10 +211,7 @@ void win32_main_window::set_text(control_ref c, const std::string& text) {
         // entry of exactly that text becomes the selected one (none when no entry has it),
         // so that the arrow keys go on from the profile shown.
         const std::wstring wide = win32::widen(text);
-        int match = -1;
-        for (int i = 0; i < list_count() && match < 0; ++i) {
-            match = combo_item(controls_.profile_list, i) == wide ? i : -1;
-        }
+        const int match = find_exact(controls_.profile_list, wide);
         SendMessageW(controls_.profile_list, CB_SETCURSEL, static_cast<WPARAM>(match), 0);
         SetWindowTextW(controls_.profile_list, wide.c_str());
         return;
@@ -234,48 +266,69 @@ void win32_main_window::set_focus(control_ref c) {
     guard_->move_focus(c);
 }
 
-int win32_main_window::list_count() const {
-    const LRESULT count = SendMessageW(controls_.profile_list, CB_GETCOUNT, 0, 0);
-    return count == CB_ERR ? 0 : static_cast<int>(count);
-}
-
-std::string win32_main_window::list_item(int i) const {
-    if (i < 0 || i >= list_count()) {
-        return {};
+// Only the entries that differ are written: the combo box's entries before the first and after
+// the last difference stay. A longer change is made with redrawing off and the room taken at
+// once. The edit text stays as it was; the selection stays on an entry before the change.
+void win32_main_window::set_list_entries(const profile_list_entries& entries) {
+    HWND list = controls_.profile_list;
+    const std::wstring edit_text = wide_window_text(list);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    const LRESULT had = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    const int old_count = had == CB_ERR ? 0 : static_cast<int>(had);
+    const int new_count = entries.count();
+    const auto wide_name = [&entries](int i) {
+        const std::string_view name = entries.name(i);
+        return win32::widen(std::string(name));
+    };
+    std::wstring buffer;
+    int head = 0;
+    while (head < old_count && head < new_count &&
+           combo_item_is(list, head, wide_name(head), buffer)) {
+        ++head;
     }
-    return win32::narrow(combo_item(controls_.profile_list, i));
-}
-
-// Changing the entries never changes the edit text.
-void win32_main_window::restore_edit_text(const std::wstring& text) {
-    if (wide_window_text(controls_.profile_list) != text) {
-        SetWindowTextW(controls_.profile_list, text.c_str());
+    int tail = 0;
+    while (tail < old_count - head && tail < new_count - head &&
+           combo_item_is(list, old_count - 1 - tail, wide_name(new_count - 1 - tail), buffer)) {
+        ++tail;
     }
-}
-
-void win32_main_window::set_list_item(int i, const std::string& text) {
-    const std::wstring edit_text = wide_window_text(controls_.profile_list);
-    const std::wstring item = win32::widen(text);
-    const int count = list_count();
-    if (i == count) {
-        SendMessageW(controls_.profile_list, CB_INSERTSTRING, static_cast<WPARAM>(-1),
-                     reinterpret_cast<LPARAM>(item.c_str()));
-    } else if (i >= 0 && i < count) {
-        const LRESULT selected = SendMessageW(controls_.profile_list, CB_GETCURSEL, 0, 0);
-        SendMessageW(controls_.profile_list, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
-        SendMessageW(controls_.profile_list, CB_INSERTSTRING, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(item.c_str()));
-        if (selected == i) {
-            SendMessageW(controls_.profile_list, CB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    const int removed = old_count - head - tail;
+    const int added = new_count - head - tail;
+    const bool quiet = removed + added > 16;
+    if (quiet) {
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    }
+    if (removed == old_count && removed > 0) {
+        SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    } else {
+        for (int i = head + removed - 1; i >= head; --i) {
+            SendMessageW(list, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
         }
     }
-    restore_edit_text(edit_text);
-}
-
-void win32_main_window::remove_list_item(int i) {
-    const std::wstring edit_text = wide_window_text(controls_.profile_list);
-    SendMessageW(controls_.profile_list, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
-    restore_edit_text(edit_text);
+    if (added > 0) {
+        std::size_t bytes = 0;
+        for (int i = head; i < head + added; ++i) {
+            bytes += (entries.name(i).size() + 1) * sizeof(wchar_t);
+        }
+        SendMessageW(list, CB_INITSTORAGE, static_cast<WPARAM>(added), static_cast<LPARAM>(bytes));
+        const bool at_end = tail == 0;
+        for (int i = head; i < head + added; ++i) {
+            const std::wstring item = wide_name(i);
+            SendMessageW(list, CB_INSERTSTRING,
+                         at_end ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(item.c_str()));
+        }
+    }
+    if (selected != CB_ERR && selected < head &&
+        SendMessageW(list, CB_GETCURSEL, 0, 0) != selected) {
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    }
+    if (wide_window_text(list) != edit_text) {
+        SetWindowTextW(list, edit_text.c_str());
+    }
+    if (quiet) {
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
 }
 
 int win32_main_window::list_index() const {

@@ -46,10 +46,7 @@ class win32_main_window final : public main_view {
     int check_value() const override;
     void set_check_value(int value) override;
     void set_focus(control_ref c) override;
-    int list_count() const override;
-    std::string list_item(int i) const override;
-    void set_list_item(int i, const std::string& text) override;
-    void remove_list_item(int i) override;
+    void set_list_entries(const profile_list_entries& entries) override;
     int list_index() const override;
     void set_list_visible(bool visible) override;
     std::string status_text() const override;
@@ -64,7 +61,6 @@ class win32_main_window final : public main_view {
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM w, LPARAM l);
     LRESULT handle_window(UINT message, WPARAM w, LPARAM l);
     void command(int id, int notification);
-    void restore_edit_text(const std::wstring& text);
 
     host::shell& shell_;
     win32_main_window_fonts fonts_;

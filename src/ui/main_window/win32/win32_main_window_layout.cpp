@@ -166,7 +166,7 @@ HWND add_tooltips(HWND window, const win32_main_window_controls& controls) {
         TOOLINFOW info;
         ZeroMemory(&info, sizeof info);
         info.cbSize = sizeof info;
-        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.uFlags = TTF_IDISHWND;
         info.hwnd = window;
         info.uId = reinterpret_cast<UINT_PTR>(control);
         info.lpszText = wide.data();
@@ -184,6 +184,30 @@ HWND add_tooltips(HWND window, const win32_main_window_controls& controls) {
         add(controls.singles.at(row.id), row.tooltip);
     }
     return tooltip;
+}
+
+void relay_to_tooltip(HWND tooltip, HWND control, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_NCMOUSEMOVE: {
+            MSG relayed;
+            ZeroMemory(&relayed, sizeof relayed);
+            relayed.hwnd = control;
+            relayed.message = message;
+            relayed.wParam = w;
+            relayed.lParam = l;
+            SendMessageW(tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+            return;
+        }
+        default:
+            return;
+    }
 }
 
 }  // namespace norvane

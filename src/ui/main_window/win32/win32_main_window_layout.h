@@ -51,7 +51,13 @@ HWND create_main_window(WNDPROC procedure, void* param);
 win32_main_window_controls build_main_window(HWND window, const win32_main_window_fonts& fonts);
 
 // A window of the controls' tooltips, which its caller destroys. It has no owner: under Wine a
-// window that owns one cannot be made topmost (measured with Wine 8).
+// window that owns one cannot be made topmost (measured with Wine 8). It does not subclass the
+// controls (no TTF_SUBCLASS, whose subclass looks a window property up on every message to a
+// control, under Wine a round trip to its server each): the controls' mouse messages must be
+// relayed to it (relay_to_tooltip).
 HWND add_tooltips(HWND window, const win32_main_window_controls& controls);
+
+// Hands a control's mouse message to the tooltip window, which shows and hides the tips by it.
+void relay_to_tooltip(HWND tooltip, HWND control, UINT message, WPARAM w, LPARAM l);
 
 }  // namespace norvane

@@ -234,6 +234,40 @@ TEST_F(qt_main_window_test, the_wheel_turns_the_profile_list_only_while_it_has_t
     EXPECT_EQ(list()->currentText(), "会社");
 }
 
+TEST_F(qt_main_window_test, save_and_delete_show_the_file_in_the_list_and_keep_its_place) {
+    const auto entries = [this] {
+        std::vector<std::string> names;
+        for (int i = 0; i < list()->count(); ++i) {
+            names.push_back(list()->itemText(i).toStdString());
+        }
+        return names;
+    };
+    // Another copy of the program adds a profile while the window is open.
+    testing::write_bytes(profile_file_name,
+                         testing::read_bytes(profile_file_name) +
+                             host::to_cp932("別,ローカル エリア接続,,,,,,,1\r\n"));
+    click(widget(control::new_bt));
+    window->set_text({control::profile_list}, "新規");
+    window->set_check_value(checked);
+    click(widget(control::save_bt));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"自宅", "会社", "別", "新規"}));
+    EXPECT_EQ(list()->currentText(), "新規");  // the name as typed
+    EXPECT_EQ(window->list_index(), -1);
+    EXPECT_EQ(focus_name(), "profile_list");
+    // The arrow keys go on from the entry the list was at before the Save: the first.
+    press(Qt::Key_Down);
+    EXPECT_EQ(list()->currentText(), "会社");
+    EXPECT_EQ(window->list_index(), 1);
+
+    ui.answers = {answer_yes};
+    click(widget(control::delete_bt));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"自宅", "別", "新規"}));
+    EXPECT_EQ(list()->currentText(), "");
+    EXPECT_EQ(ui.messages.size(), 1u);  // the question, and no failure
+    press(Qt::Key_Down);                // the current entry kept its place: 会社's, now 別's
+    EXPECT_EQ(list()->currentText(), "新規");
+}
+
 TEST_F(qt_main_window_test, another_window_coming_and_going_is_no_focus_change) {
     QWidget other;
     other.show();

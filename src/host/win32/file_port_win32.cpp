@@ -50,7 +50,8 @@ bool is_folder(DWORD attributes) {
 
 class win32_file final : public port_file {
   public:
-    explicit win32_file(HANDLE h) : h_(h) {}
+    // path: the file's full name, by which a made file is opened again for reading alone.
+    win32_file(HANDLE h, std::wstring path) : h_(h), path_(std::move(path)) {}
     ~win32_file() override { close(); }
     win32_file(const win32_file&) = delete;
     win32_file& operator=(const win32_file&) = delete;
@@ -166,6 +167,7 @@ class win32_file final : public port_file {
     }
 
     HANDLE h_;
+    std::wstring path_;
 };
 
 class win32_folder final : public port_folder {
@@ -210,7 +212,7 @@ class win32_folder final : public port_folder {
             throw host_error(create && error == ERROR_PATH_NOT_FOUND ? path_file_access_error
                                                                      : error_number_for(error));
         }
-        opened.file = std::make_unique<win32_file>(h);
+        opened.file = std::make_unique<win32_file>(h, full);
         opened.created = create && error != ERROR_ALREADY_EXISTS;
         return opened;
     }
@@ -233,7 +235,7 @@ class win32_folder final : public port_folder {
             throw host_error(error == ERROR_PATH_NOT_FOUND ? path_file_access_error
                                                            : error_number_for(error));
         }
-        return std::make_unique<win32_file>(h);
+        return std::make_unique<win32_file>(h, full);
     }
 
     // Both files are let go first: ReplaceFileW and MoveFileExW open them themselves, and the

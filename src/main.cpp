@@ -1,11 +1,7 @@
 // The program's entry: a command of the command line, carried out without a window; or the Qt
 // application, the start-up procedure and, when it opened the main window, the event loop
 // until the window is closed.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QApplication>
-#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,55 +15,6 @@
 
 namespace {
 
-// A command's text, UTF-8 as it stands, on standard output and standard error. Standard
-// output is the command's own: the programs a script starts (the interpreter, nmcli) get
-// /dev/null in its place, so that what they print does not mix with the result; their
-// diagnostics still reach standard error.
-class standard_output : public norvane::command_output {
-  public:
-    standard_output() {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        out_ = null < 0 ? -1 : ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-        if (out_ < 0 || ::dup2(null, STDOUT_FILENO) < 0) {
-            if (out_ >= 0) {
-                ::close(out_);
-            }
-            out_ = STDOUT_FILENO;
-        }
-        if (null >= 0) {
-            ::close(null);
-        }
-    }
-    ~standard_output() override {
-        if (out_ != STDOUT_FILENO) {
-            ::dup2(out_, STDOUT_FILENO);
-            ::close(out_);
-        }
-    }
-    standard_output(const standard_output&) = delete;
-    standard_output& operator=(const standard_output&) = delete;
-
-    void out(const std::string& text) override { write(out_, text); }
-    void err(const std::string& text) override { write(STDERR_FILENO, text); }
-
-  private:
-    static void write(int fd, const std::string& text) {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return;  // a closed pipe: nobody reads the rest
-            }
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    int out_ = STDOUT_FILENO;
-};
-
 int run_command(const norvane::command_line& command) {
     const std::unique_ptr<norvane::host::shell> shell = norvane::host::create_shell();
     const auto reader = norvane::host::create_network_settings();
@@ -80,8 +27,8 @@ int run_command(const norvane::command_line& command) {
     services.reader = reader.get();
     services.waiter = waiter.get();
     services.log = log.get();
-    standard_output output;
-    return norvane::run_command(command, services, output);
+    const auto output = norvane::host::create_command_console();
+    return norvane::run_command(command, services, *output);
 }
 
 }  // namespace

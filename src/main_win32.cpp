@@ -32,101 +32,6 @@ std::string utf8_from_ansi(const char* text) {
     return norvane::host::win32::narrow(wide);
 }
 
-// A UTF-8 text in a code page, a character it lacks as the code page's default character.
-std::string in_code_page(const std::string& utf8, UINT code_page) {
-    const std::wstring wide = norvane::host::win32::widen(utf8);
-    if (wide.empty()) {
-        return "";
-    }
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        WideCharToMultiByte(code_page, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) {
-        WideCharToMultiByte(code_page, 0, wide.data(), size, bytes.data(), length, nullptr,
-                            nullptr);
-    }
-    return bytes;
-}
-
-bool usable(HANDLE handle) {
-    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-
-// Where a command's text goes: the handles the program was given (a redirection), else the
-// console of the program that started it (AttachConsole, looked up: Windows 2000 lacks it),
-// in the console's code page; else one message box at the end.
-class windows_output : public norvane::command_output {
-  public:
-    windows_output() {
-        out_ = GetStdHandle(STD_OUTPUT_HANDLE);
-        err_ = GetStdHandle(STD_ERROR_HANDLE);
-        if (!usable(out_)) {
-            using attach_call = BOOL(WINAPI*)(DWORD);
-            const auto attach =
-                norvane::host::win32::loaded_entry<attach_call>("kernel32.dll", "AttachConsole");
-            constexpr DWORD attach_parent_process = static_cast<DWORD>(-1);
-            if (attach != nullptr && attach(attach_parent_process)) {
-                console_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                       0, nullptr);
-                out_ = console_;
-                err_ = console_;
-            }
-        }
-        if (!usable(err_)) {
-            err_ = out_;
-        }
-        const UINT console_page = GetConsoleOutputCP();
-        code_page_ = console_page != 0 ? console_page : GetACP();
-    }
-    ~windows_output() override {
-        if (usable(console_)) {
-            CloseHandle(console_);
-        }
-    }
-    windows_output(const windows_output&) = delete;
-    windows_output& operator=(const windows_output&) = delete;
-
-    void out(const std::string& text) override { write(out_, text); }
-    void err(const std::string& text) override { write(err_, text); }
-
-    // Without a console, what was written goes into one message box.
-    void finish(norvane::ui_services& ui, int exit_status) {
-        if (!boxed_.empty()) {
-            std::string text;
-            for (const char c : boxed_) {
-                text += c == '\n' ? std::string("\r\n") : std::string(1, c);
-            }
-            ui.message_box(
-                text,
-                exit_status == norvane::exit_done ? norvane::mb_information : norvane::mb_critical,
-                exit_status == norvane::exit_done ? "Norvane" : norvane::error_title);
-        }
-    }
-
-  private:
-    void write(HANDLE handle, const std::string& text) {
-        if (!usable(handle)) {
-            boxed_ += text;
-            return;
-        }
-        std::string bytes;
-        for (const char c : text) {
-            bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-        }
-        bytes = in_code_page(bytes, code_page_);
-        DWORD written = 0;
-        WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
-
-    HANDLE out_ = nullptr;
-    HANDLE err_ = nullptr;
-    HANDLE console_ = INVALID_HANDLE_VALUE;
-    UINT code_page_ = CP_ACP;
-    std::string boxed_;
-};
-
 int run_command(const norvane::command_line& command) {
     const std::unique_ptr<norvane::host::shell> shell = norvane::host::create_shell();
     const auto reader = norvane::host::create_network_settings();
@@ -140,10 +45,16 @@ int run_command(const norvane::command_line& command) {
     services.waiter = waiter.get();
     services.log = log.get();
     services.windows_switches = true;
-    windows_output output;
-    const int exit_status = norvane::run_command(command, services, output);
-    norvane::win32_ui_services ui;
-    output.finish(ui, exit_status);
+    const auto output = norvane::host::create_command_console();
+    const int exit_status = norvane::run_command(command, services, *output);
+    // Without a console, what was written goes into one message box.
+    if (const std::string text = output->unwritten(); !text.empty()) {
+        norvane::win32_ui_services ui;
+        ui.message_box(
+            text,
+            exit_status == norvane::exit_done ? norvane::mb_information : norvane::mb_critical,
+            exit_status == norvane::exit_done ? "Norvane" : norvane::error_title);
+    }
     return exit_status;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/change_log.h"
+#include "host/command_console.h"
 #include "host/host.h"
 
 namespace norvane {
@@ -41,12 +42,7 @@ std::string usage_text(bool windows_switches);
 
 // Where a command's text goes: out for its result, err for what went wrong. Texts are UTF-8
 // lines, each ending in "\n".
-class command_output {
-  public:
-    virtual ~command_output() = default;
-    virtual void out(const std::string& text) = 0;
-    virtual void err(const std::string& text) = 0;
-};
+using command_output = host::command_console;
 
 // What a command is carried out with.
 struct command_services {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "host/change_log.h"
+#include "host/command_console.h"
 #include "host/host.h"
 
 namespace norvane::host {
@@ -27,5 +28,9 @@ std::unique_ptr<waiter> create_waiter();
 // The record of changes in the user's folder for it. Never fails here: a log that cannot be
 // written fails its append.
 std::unique_ptr<change_log> create_change_log();
+
+// Standard output and error for a command of the command line; what the programs it starts
+// print does not mix with its own.
+std::unique_ptr<command_console> create_command_console();
 
 }  // namespace norvane::host

@@ -192,8 +192,8 @@ class win32_folder final : public port_folder {
         const DWORD attributes = GetFileAttributesW(full.c_str());
         opened_file opened;
         if (!follow_link && attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-            opened.not_plain_file = true;  // a symbolic link, a junction or a folder
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            opened.not_plain_file = true;  // a symbolic link or a junction
             return opened;
         }
         if (is_folder(attributes)) {

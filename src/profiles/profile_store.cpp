@@ -1,5 +1,6 @@
 #include "profiles/profile_store.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -101,54 +102,73 @@ int find_profile(const profile_table& table, const std::string& name) {
 }
 
 bool load_profiles(host::file_system& file_system, profile_table& table, std::string& error_text) {
-    profile_table before = std::move(table);
-    table = profile_table{};
-    table.profile_lines.clear();
-    // The new table takes the texts it keeps from the old one; a failed load gives them back.
-    std::vector<std::size_t> taken_from;
+    // The file is read and its new lines decoded first, beside the table; only then, when
+    // nothing can fail any more, is the table changed in place. A line whose bytes the table
+    // holds keeps the table's strings, so a reload after a command allocates and frees only
+    // for the lines that changed.
+    std::vector<std::size_t> source;  // for each line, the table entry it keeps, or no_source
+    byte_lines new_bytes;             // the lines the table does not hold, in file order
+    std::vector<std::string> new_texts;
     try {
         if (!file_system.file_exists(profile_file_name)) {
             table = profile_table{};
             return true;
         }
         auto stream = file_system.open_text_file(profile_file_name, host::for_reading);
-        byte_lines bytes;
-        std::size_t match = 0;  // where the line read is looked for in the table before
+        const std::size_t held = std::min(table.line_bytes.size(), table.profile_lines.size());
+        source.reserve(held + 1);
+        std::size_t match = 0;  // where the line read is looked for in the table
         while (!stream->at_end_of_stream()) {
             std::string line = stream->read_line_bytes();
             const auto same = [&](std::size_t at) {
-                return at < before.line_bytes.size() && at < before.profile_lines.size() &&
-                       before.line_bytes[at] == line;
+                return at < held && table.line_bytes[at] == line;
             };
             // A line saved over or deleted shifts the rest by at most one place.
             if (same(match) || same(match + 1)) {
                 match += same(match) ? 0 : 1;
-                taken_from.resize(table.profile_lines.size() + 1, no_source);
-                taken_from.back() = match;
-                table.profile_lines.push_back(std::move(before.profile_lines[match++]));
+                source.push_back(match++);
             } else {
-                table.profile_lines.push_back(file_system.text_of(line));
+                new_texts.push_back(file_system.text_of(line));
+                new_bytes.push_back(std::move(line));
+                source.push_back(no_source);
                 ++match;
             }
-            bytes.push_back(std::move(line));
         }
         stream->close();
-        table.no_profiles = table.profile_lines.empty();
-        if (table.no_profiles) {
-            table.profile_lines.emplace_back();  // an empty table holds one blank entry
-        }
-        table.line_bytes = std::move(bytes);
-        return true;
     } catch (const host::host_error& failure) {
         error_text = failure_text(failure);
-        for (std::size_t i = 0; i < taken_from.size(); ++i) {
-            if (taken_from[i] != no_source) {
-                before.profile_lines[taken_from[i]] = std::move(table.profile_lines[i]);
-            }
-        }
-        table = std::move(before);
         return false;
     }
+    const std::size_t lines = source.size();
+    if (new_bytes.size() == lines) {  // nothing kept (as at start-up): the new lines are the table
+        table.profile_lines = std::move(new_texts);
+        table.line_bytes = std::move(new_bytes);
+    } else {
+        // Each line keeps an entry at its own place or after it (a line that keeps none moves
+        // the place looked at on by one), so the entries move forward, each before it is
+        // overwritten.
+        table.profile_lines.reserve(lines);  // room first: a failure here changes nothing
+        table.line_bytes.reserve(lines);
+        table.profile_lines.resize(std::max(lines, table.profile_lines.size()));
+        table.line_bytes.resize(std::max(lines, table.line_bytes.size()));
+        std::size_t next_new = 0;
+        for (std::size_t i = 0; i < lines; ++i) {
+            if (source[i] == no_source) {
+                table.profile_lines[i] = std::move(new_texts[next_new]);
+                table.line_bytes[i] = std::move(new_bytes[next_new++]);
+            } else if (source[i] != i) {
+                table.profile_lines[i] = std::move(table.profile_lines[source[i]]);
+                table.line_bytes[i] = std::move(table.line_bytes[source[i]]);
+            }
+        }
+        table.profile_lines.resize(lines);
+        table.line_bytes.resize(lines);
+    }
+    table.no_profiles = lines == 0;
+    if (table.no_profiles) {
+        table.profile_lines.emplace_back();  // an empty table holds one blank entry
+    }
+    return true;
 }
 
 namespace {

@@ -106,6 +106,81 @@ TEST_F(store_fixture, a_load_that_fails_leaves_the_table_as_it_was) {
     EXPECT_EQ(error, host::describe_error(75) + "(75)");
 }
 
+// The same when the lines read before the failure are those the table holds: the load keeps
+// their texts, and still gives nothing back changed.
+TEST_F(store_fixture, a_load_that_fails_after_lines_the_table_holds_leaves_it_as_it_was) {
+    for (const char* bytes : {"line1\r\nline0\r\nA,1\r\n", "X\r\nline1\r\nline0\r\n"}) {
+        write_bytes("profile.dat", bytes);
+        ASSERT_TRUE(load());
+        const profile_table before = table;
+        failing_files broken;
+        EXPECT_FALSE(load_profiles(broken, table, error));
+        EXPECT_EQ(table.profile_lines, before.profile_lines) << bytes;
+        EXPECT_EQ(table.line_bytes, before.line_bytes) << bytes;
+        EXPECT_FALSE(table.no_profiles);
+    }
+}
+
+// The real file component, counting the lines it decodes.
+struct counting_files : host::file_system {
+    std::unique_ptr<host::file_system> real = host::create_file_system();
+    int decoded = 0;
+    bool file_exists(const std::string& name) override { return real->file_exists(name); }
+    std::unique_ptr<host::text_stream> open_text_file(const std::string& name, host::iomode mode,
+                                                      bool create) override {
+        return real->open_text_file(name, mode, create);
+    }
+    void delete_file(const std::string& name) override { real->delete_file(name); }
+    std::unique_ptr<host::command_script> create_command_script(
+        const std::string& name, const std::vector<std::string>& lines) override {
+        return real->create_command_script(name, lines);
+    }
+    bool can_store(const std::string& text) override { return real->can_store(text); }
+    std::string text_of(const std::string& bytes) override {
+        ++decoded;
+        return real->text_of(bytes);
+    }
+    std::string bytes_of(const std::string& text) override { return real->bytes_of(text); }
+};
+
+// A reload after the file changed gives what a load from nothing gives, texts, bytes and all,
+// and decodes only the lines the table does not hold at their place or the next.
+TEST_F(store_fixture, a_reload_gives_what_a_fresh_load_gives_and_decodes_only_new_lines) {
+    const std::string home = host::to_cp932("自宅,1");
+    const struct {
+        std::string before, after;
+        int decoded;
+    } cases[] = {
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nb\r\nc\r\nd\r\n", 0},
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nc\r\nd\r\n", 0},            // one deleted
+        {"a\r\nb\r\nc\r\nd\r\n", "b\r\nc\r\nd\r\n", 0},            // the first deleted
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nX\r\nc\r\nd\r\n", 1},       // one saved over
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nb\r\nc\r\nd\r\ne\r\n", 1},  // one appended
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nb\r\n", 0},                 // the end cut off
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nd\r\n", 1},                 // two deleted: d is new
+        {"a\r\nb\r\nc\r\nd\r\n", "a\r\nX\r\nb\r\nc\r\n", 3},       // one inserted by hand
+        {"a\r\nb\r\nc\r\nd\r\n", "", 0},
+        {"", "a\r\nb\r\n", 2},
+        {"a\r\na\r\nb\r\na\r\n", "a\r\nb\r\na\r\n", 0},   // repeated lines
+        {"a\r\n\r\nb\r\n\r\n", "\r\nb\r\n\r\nc\r\n", 1},  // blank lines
+        {home + "\r\n\x81\r\n\xFF,x\r\n", "\x81\r\n\xFF,x\r\n" + home + "\r\n", 1},
+    };
+    for (const auto& c : cases) {
+        write_bytes("profile.dat", c.before);
+        table = profile_table{};
+        ASSERT_TRUE(load());
+        write_bytes("profile.dat", c.after);
+        counting_files counting;
+        ASSERT_TRUE(load_profiles(counting, table, error));
+        profile_table fresh;
+        ASSERT_TRUE(load_profiles(*files, fresh, error));
+        EXPECT_EQ(table.profile_lines, fresh.profile_lines) << c.after;
+        EXPECT_EQ(table.line_bytes, fresh.line_bytes) << c.after;
+        EXPECT_EQ(table.no_profiles, fresh.no_profiles) << c.after;
+        EXPECT_EQ(counting.decoded, c.decoded) << c.after;
+    }
+}
+
 TEST_F(store_fixture, save_appends_or_overwrites_the_first_exact_match) {
     const struct {
         const char* before;  // nullptr: no file

@@ -4,8 +4,8 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Debian packages the build, the program and its tests use.
-BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev googletest libgtest-dev
-    libgmock-dev)
+BUILD_PACKAGES=(cmake make g++ pkg-config qt6-base-dev qt6-svg-dev libgl-dev libsystemd-dev
+    googletest libgtest-dev libgmock-dev)
 RUN_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho xdg-utils network-manager xvfb xauth)
 TEST_PACKAGES=(fonts-ipafont-gothic fonts-ipafont-mincho iproute2 dbus-daemon network-manager dnsmasq-base)
 # Building the Debian package: dpkg-shlibdeps (dpkg-dev) and file find the libraries the

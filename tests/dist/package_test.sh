@@ -97,7 +97,7 @@ fi
 echo "== what was installed"
 depends=$(dpkg-query -W -f='${Depends}' norvane)
 recommends=$(dpkg-query -W -f='${Recommends}' norvane)
-for needed in libqt6widgets6 libqt6gui6 libstdc++6 fonts-ipafont-gothic fonts-ipafont-mincho; do
+for needed in libqt6widgets6 libqt6gui6 libstdc++6 libsystemd0 fonts-ipafont-gothic fonts-ipafont-mincho; do
     [[ ", $depends" == *", $needed"* ]] || fail "Depends ($depends) lacks $needed"
 done
 [[ "$recommends" == *network-manager* ]] || fail "Recommends ($recommends) lacks network-manager"

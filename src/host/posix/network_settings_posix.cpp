@@ -1,109 +1,95 @@
 #include "host/posix/network_settings_posix.h"
 
 #include <cstdint>
-#include <exception>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "host/platform.h"
-#include "host/posix/nmcli_messages.h"
-
 namespace norvane::host {
 namespace {
 
-// A terse line "NAME:VALUE"; in the value, nmcli escapes ':' and '\' with '\'.
-std::pair<std::string, std::string> split_terse_line(const std::string& line) {
-    const std::size_t colon = line.find(':');
-    if (colon == std::string::npos) {
-        return {line, ""};
-    }
-    std::string value;
-    for (std::size_t i = colon + 1; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) {
-            ++i;
+// An address the bus carries as a number in network byte order.
+std::string dotted_of_network_order(std::int64_t number) {
+    const auto value = static_cast<std::uint32_t>(number);
+    unsigned char bytes[4];
+    std::memcpy(bytes, &value, sizeof bytes);
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        text += std::to_string(bytes[i]);
+        if (i < 3) {
+            text += '.';
         }
-        value.push_back(line[i]);
     }
-    return {line.substr(0, colon), value};
+    return text;
 }
 
-// Calls f(field, value) for each line of terse output; "IP4.DNS[2]" is the field "IP4.DNS".
-template <typename F>
-void for_each_terse_field(const std::string& terse_output, F f) {
-    std::size_t begin = 0;
-    while (begin < terse_output.size()) {
-        std::size_t end = terse_output.find('\n', begin);
-        if (end == std::string::npos) {
-            end = terse_output.size();
-        }
-        const auto [name, value] = split_terse_line(terse_output.substr(begin, end - begin));
-        begin = end + 1;
-        f(name.substr(0, name.find('[')), value);
-    }
+std::string text_at(const bus_value* dictionary, std::string_view key) {
+    const bus_value* value = dictionary != nullptr ? dictionary->at(key) : nullptr;
+    return value != nullptr ? value->text : std::string();
 }
 
-// The items of a list value: "a, b" or "a,b".
-std::vector<std::string> list_items(const std::string& value) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    while (start < value.size()) {
-        std::size_t comma = value.find(',', start);
-        if (comma == std::string::npos) {
-            comma = value.size();
-        }
-        std::string item = value.substr(start, comma - start);
-        item.erase(0, item.find_first_not_of(' '));
-        item.erase(item.find_last_not_of(' ') + 1);
-        if (!item.empty()) {
-            items.push_back(item);
-        }
-        start = comma + 1;
+// Address data: a list of dictionaries with "address" and "prefix".
+std::vector<ipv4_settings::address> addresses_of(const bus_value* data) {
+    std::vector<ipv4_settings::address> addresses;
+    if (data == nullptr) {
+        return addresses;
     }
-    return items;
+    for (const bus_value& item : data->items) {
+        const bus_value* prefix = item.at("prefix");
+        addresses.push_back(
+            {text_at(&item, "address"), mask_of_prefix(prefix != nullptr && prefix->number <= 32
+                                                           ? static_cast<int>(prefix->number)
+                                                           : -1)});
+    }
+    return addresses;
 }
 
-// "192.0.2.10/24" as an address with its dotted mask.
-ipv4_settings::address address_of(const std::string& value) {
-    const std::size_t slash = value.find('/');
-    int prefix = 32;
-    if (slash != std::string::npos) {
-        try {
-            prefix = std::stoi(value.substr(slash + 1));
-        } catch (const std::exception&) {
-            prefix = -1;
+// DNS servers: texts (a profile's "dns-data"), dictionaries with "address" (a device's
+// "NameserverData"), or else numbers in network byte order (the older "dns", "Nameservers").
+std::vector<std::string> servers_of(const bus_value* texts, const bus_value* numbers) {
+    std::vector<std::string> servers;
+    if (texts != nullptr) {
+        for (const bus_value& item : texts->items) {
+            servers.push_back(item.entries.empty() ? item.text : text_at(&item, "address"));
+        }
+        return servers;
+    }
+    if (numbers != nullptr) {
+        for (const bus_value& item : numbers->items) {
+            servers.push_back(dotted_of_network_order(item.number));
         }
     }
-    return {value.substr(0, slash), mask_of_prefix(prefix)};
+    return servers;
 }
 
-class nmcli_settings : public network_settings {
+bool default_route(const bus_value& route) {
+    const bus_value* prefix = route.at("prefix");
+    return text_at(&route, "dest") == "0.0.0.0" && prefix != nullptr && prefix->number == 0;
+}
+
+class nm_settings : public network_settings {
   public:
-    nmcli_settings(std::unique_ptr<command_runner> runner, carrier_probe carrier, std::string nmcli)
-        : runner_(std::move(runner)), carrier_(std::move(carrier)), nmcli_(std::move(nmcli)) {}
+    nm_settings(nm_finder find, carrier_probe carrier)
+        : find_(std::move(find)), carrier_(std::move(carrier)) {}
 
     ipv4_settings read_ipv4(const std::string& connection_name) override {
-        std::vector<std::string> call = connection_show_call(connection_name);
-        call.front() = nmcli_;
-        const process_result result = runner_->run(call);
+        const nm_lookup lookup = find_(connection_name);
         ipv4_settings settings;
-        if (!result.started) {
-            settings.reason = "nmcli を実行できません。";
-            return settings;
-        }
-        if (result.exit_status == nmcli_not_found) {
-            settings.result = ipv4_settings::lookup::not_found;
-            return settings;
-        }
-        if (result.exit_status != 0) {
-            settings.reason =
-                nmcli_failure_reason(connection_name, result.exit_status, result.errors);
-            return settings;
+        switch (lookup.outcome) {
+            case nm_lookup::result::found:
+                break;
+            case nm_lookup::result::not_found:
+                settings.result = ipv4_settings::lookup::not_found;
+                return settings;
+            case nm_lookup::result::failed:
+                settings.reason = lookup.reason;
+                return settings;
         }
         // Without carrier, what the profile holds is what the connection will have once the
         // link is there (NetworkManager may even have put a static address on the device).
-        const nmcli_connection connection = parse_nmcli_connection(result.output);
+        const nm_connection connection = interpret_nm_connection(lookup.connection);
         const std::string& device =
             connection.device.empty() ? connection.interface_name : connection.device;
         if (!device.empty() && carrier_(device) == false) {
@@ -113,23 +99,53 @@ class nmcli_settings : public network_settings {
     }
 
   private:
-    std::unique_ptr<command_runner> runner_;
+    nm_finder find_;
     carrier_probe carrier_;
-    std::string nmcli_;  // the program started for "nmcli"
 };
 
 }  // namespace
 
-std::vector<std::string> connection_show_call(const std::string& connection_name) {
-    return {"nmcli",
-            "--terse",
-            "--fields",
-            "ipv4.method,ipv4.addresses,ipv4.gateway,ipv4.routes,ipv4.dns,"
-            "connection.interface-name,GENERAL.DEVICES,IP4",
-            "connection",
-            "show",
-            "id",
-            connection_name};
+nm_connection interpret_nm_connection(const nm_connection_objects& objects) {
+    nm_connection c;
+    c.active = objects.active;
+    c.device = objects.device;
+    c.applied.result = ipv4_settings::lookup::found;
+    c.stored.result = ipv4_settings::lookup::found;
+    c.stored.not_connected = true;
+
+    const bus_value* connection = objects.settings.at("connection");
+    const bus_value* ipv4 = objects.settings.at("ipv4");
+    c.interface_name = text_at(connection, "interface-name");
+    c.applied.dhcp = c.stored.dhcp = text_at(ipv4, "method") == "auto";
+    if (ipv4 != nullptr) {
+        c.stored.addresses = addresses_of(ipv4->at("address-data"));
+        c.stored.gateway = text_at(ipv4, "gateway");
+        c.stored.dns = servers_of(ipv4->at("dns-data"), ipv4->at("dns"));
+        // The program keeps a gateway as the default route entry "0.0.0.0/0 GW METRIC"; a
+        // gateway of the profile's own comes first.
+        if (const bus_value* routes = ipv4->at("route-data")) {
+            for (const bus_value& route : routes->items) {
+                if (!default_route(route)) {
+                    c.other_routes = true;
+                } else if (c.stored.gateway.empty()) {
+                    c.stored.gateway = text_at(&route, "next-hop");
+                }
+            }
+        }
+    }
+    const bus_value& ip4 = objects.ip4;
+    c.applied.addresses = addresses_of(ip4.at("AddressData"));
+    c.applied.gateway = text_at(&ip4, "Gateway");
+    c.applied.dns = servers_of(ip4.at("NameserverData"), ip4.at("Nameservers"));
+    return c;
+}
+
+std::optional<bool> nm_other_routes(const nm_finder& find, const std::string& connection_id) {
+    const nm_lookup lookup = find(connection_id);
+    if (lookup.outcome != nm_lookup::result::found || lookup.matches != 1) {
+        return std::nullopt;
+    }
+    return interpret_nm_connection(lookup.connection).other_routes;
 }
 
 std::optional<bool> device_carrier(const std::string& device) {
@@ -161,62 +177,12 @@ std::string mask_of_prefix(int prefix) {
     return text;
 }
 
-nmcli_connection parse_nmcli_connection(const std::string& terse_output) {
-    nmcli_connection c;
-    c.applied.result = ipv4_settings::lookup::found;
-    c.stored.result = ipv4_settings::lookup::found;
-    c.stored.not_connected = true;
-    std::string default_route_gateway;
-    for_each_terse_field(terse_output, [&](const std::string& field, const std::string& value) {
-        if (field == "ipv4.method") {
-            c.applied.dhcp = c.stored.dhcp = value == "auto";
-        } else if (field == "ipv4.addresses") {
-            for (const auto& item : list_items(value)) {
-                c.stored.addresses.push_back(address_of(item));
-            }
-        } else if (field == "ipv4.gateway") {
-            c.stored.gateway = value;
-        } else if (field == "ipv4.routes") {
-            // The program keeps a gateway as the default route entry "0.0.0.0/0 GW METRIC".
-            for (const auto& route : list_items(value)) {
-                if (route.starts_with("0.0.0.0/0 ") && default_route_gateway.empty()) {
-                    const std::string rest = route.substr(10);
-                    default_route_gateway = rest.substr(0, rest.find(' '));
-                }
-            }
-        } else if (field == "ipv4.dns") {
-            c.stored.dns = list_items(value);
-        } else if (field == "connection.interface-name") {
-            c.interface_name = value;
-        } else if (field == "GENERAL.DEVICES") {
-            c.active = true;
-            c.device = value;
-        } else if (field == "IP4.ADDRESS") {
-            c.active = true;
-            c.applied.addresses.push_back(address_of(value));
-        } else if (field == "IP4.GATEWAY") {
-            c.applied.gateway = value;
-        } else if (field == "IP4.DNS") {
-            c.applied.dns.push_back(value);
-        }
-    });
-    if (c.stored.gateway.empty()) {
-        c.stored.gateway = default_route_gateway;
-    }
-    return c;
-}
-
-std::unique_ptr<network_settings> create_nmcli_settings(std::unique_ptr<command_runner> runner,
-                                                        carrier_probe carrier, std::string nmcli) {
-    return std::make_unique<nmcli_settings>(std::move(runner), std::move(carrier),
-                                            std::move(nmcli));
+std::unique_ptr<network_settings> create_nm_settings(nm_finder find, carrier_probe carrier) {
+    return std::make_unique<nm_settings>(std::move(find), std::move(carrier));
 }
 
 std::unique_ptr<network_settings> create_network_settings() {
-    runner_options options;
-    options.search_path = false;
-    options.environment = nmcli_untranslated_environment();
-    return create_nmcli_settings(create_process_runner(options), device_carrier, nmcli_program());
+    return create_nm_settings(find_nm_connection, device_carrier);
 }
 
 }  // namespace norvane::host

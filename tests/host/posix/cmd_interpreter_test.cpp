@@ -138,11 +138,12 @@ struct recording_nmcli : command_runner {
     }
     // Runs a script written, as the program writes it, in code page 932.
     int run_script(const std::string& text) {
-        interpreter cmd(*this, out, err, "C:\\>", program);
+        interpreter cmd(*this, out, err, "C:\\>", program, probe);
         return cmd.run_bytes(host::to_cp932(text));
     }
 
     std::string program = "/usr/bin/nmcli";
+    routes_probe probe;  // none: the routes are always asked of nmcli
     std::string routes = "0.0.0.0/0 192.0.2.99 1, 10.9.0.0/16 192.0.2.3 50 table=100";
     std::map<std::string, std::pair<int, std::string>> failures;  // exit status, stderr
     std::vector<argument_list> calls;
@@ -205,6 +206,44 @@ TEST(interpreter, a_script_becomes_one_modify_and_one_up_for_each_connection) {
         EXPECT_EQ(nmcli.run_script(script), 0) << script;
         EXPECT_EQ(nmcli.out.str() + nmcli.err.str(), "") << script;
         EXPECT_EQ(nmcli.calls, expected) << script;
+    }
+}
+
+// Where the profile is known to hold no route but default routes, nmcli is not asked for them
+// and the default route simply replaces what was there; where it holds others, or where that
+// is not known, they are asked of nmcli and kept.
+TEST(interpreter, routes_are_asked_of_nmcli_only_where_the_profile_may_hold_others) {
+    const std::string script =
+        "netsh interface ip set address x static 192.0.2.10 255.255.255.0 192.0.2.1 5\n"
+        "netsh interface ip set address x dhcp\n";
+    const argument_list query = {"nmcli", "-g", "ipv4.routes", "connection", "show", "id", "x"};
+    const struct {
+        const char* what;
+        std::optional<bool> other_routes;
+        bool asked;
+        std::string routes_set;
+    } rows[] = {
+        {"only default routes", false, false, ""},
+        {"routes of the user's own", true, true, "10.9.0.0/16 192.0.2.3 50 table=100"},
+        {"not known", std::nullopt, true, "10.9.0.0/16 192.0.2.3 50 table=100"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        recording_nmcli nmcli;
+        std::vector<std::string> probed;
+        nmcli.probe = [&](const std::string& connection) {
+            probed.push_back(connection);
+            return row.other_routes;
+        };
+        EXPECT_EQ(nmcli.run_script(script), 0);
+        EXPECT_EQ(probed, std::vector<std::string>{"x"});  // once for the connection
+        ASSERT_EQ(nmcli.calls.size(), row.asked ? 3U : 2U);
+        EXPECT_EQ(nmcli.calls.front() == query, row.asked);
+        const argument_list& modify = nmcli.calls[row.asked ? 1 : 0];
+        const auto routes = std::find(modify.begin(), modify.end(), "ipv4.routes");
+        ASSERT_NE(routes, modify.end());
+        ASSERT_NE(routes + 1, modify.end());
+        EXPECT_EQ(*(routes + 1), row.routes_set);
     }
 }
 

@@ -12,8 +12,13 @@
 namespace norvane::cmd {
 
 interpreter::interpreter(command_runner& runner, std::ostream& out, std::ostream& err,
-                         std::string prompt, std::string nmcli)
-    : runner_(runner), out_(out), err_(err), prompt_(std::move(prompt)), nmcli_(std::move(nmcli)) {}
+                         std::string prompt, std::string nmcli, routes_probe other_routes)
+    : runner_(runner),
+      out_(out),
+      err_(err),
+      prompt_(std::move(prompt)),
+      nmcli_(std::move(nmcli)),
+      other_routes_(std::move(other_routes)) {}
 
 int interpreter::run_bytes(const std::string& bytes) {
     return run_text(host::from_cp932(bytes));
@@ -113,9 +118,13 @@ void interpreter::run_netsh(const std::vector<std::string>& words) {
     const netsh_command& command = *parsed.command;
     connection_changes& changes = changes_of(command.connection);
     // The routes the connection had before the script: the script itself only ever replaces
-    // the default route entries among them.
+    // the default route entries among them, so a profile known to hold no other route has
+    // nothing to keep.
     if (needs_current_routes(command) && !changes.routes_read) {
-        if (!call(routes_query_call(command.connection), &changes.routes, command.connection)) {
+        if (other_routes_ && other_routes_(command.connection) == false) {
+            changes.routes.clear();
+        } else if (!call(routes_query_call(command.connection), &changes.routes,
+                         command.connection)) {
             return;
         }
         changes.routes_read = true;

@@ -2,6 +2,8 @@
 // interpreter would, carrying netsh's commands out through nmcli.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,13 +16,18 @@ namespace norvane::cmd {
 using host::command_runner;
 using host::process_result;
 
+// Whether a connection's profile holds routes besides default routes; nothing when that is
+// not known.
+using routes_probe = std::function<std::optional<bool>(const std::string& connection)>;
+
 class interpreter {
   public:
     // Output goes to out (echo), messages about failures to err. The prompt stands before an
     // echoed line ("/home/user>"). nmcli is the program the runner starts for each nmcli call
-    // (its full path: nmcli_program()).
+    // (its full path: nmcli_program()). Where other_routes says a profile holds no route but
+    // default routes, its routes are not asked of nmcli before an address command.
     interpreter(command_runner& runner, std::ostream& out, std::ostream& err, std::string prompt,
-                std::string nmcli);
+                std::string nmcli, routes_probe other_routes = {});
 
     // Runs a script given as its code page 932 bytes. 0 when every line went well; 1 when a
     // line failed: the script stops there, and the last line written to err says why.
@@ -54,6 +61,7 @@ class interpreter {
     std::ostream& err_;
     std::string prompt_;
     std::string nmcli_;
+    routes_probe other_routes_;
     bool echo_ = true;
     bool failed_ = false;
     std::string reason_;                       // why the script stopped, for err's last line

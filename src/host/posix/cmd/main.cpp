@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "host/posix/cmd/interpreter.h"
+#include "host/posix/network_settings_posix.h"
 #include "host/posix/nmcli_messages.h"
 #include "host/posix/process_runner.h"
 
@@ -90,7 +91,12 @@ int main(int argc, char** argv) {
     options.search_path = false;
     options.environment = norvane::host::nmcli_untranslated_environment();
     auto runner = norvane::host::create_process_runner(options);
+    // Whether a profile holds routes of the user's own is asked over the system bus: when it
+    // holds none, nmcli need not be started to read them.
+    const auto other_routes = [](const std::string& connection) {
+        return norvane::host::nm_other_routes(norvane::host::find_nm_connection, connection);
+    };
     norvane::cmd::interpreter interpreter(*runner, std::cout, std::cerr, prompt,
-                                          norvane::host::nmcli_program());
+                                          norvane::host::nmcli_program(), other_routes);
     return interpreter.run_bytes(bytes);
 }

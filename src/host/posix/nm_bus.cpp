@@ -147,21 +147,6 @@ int read_value(sd_bus_message* m, bus_value& out, int depth) {
     return r < 0 ? r : 1;
 }
 
-// A reply's whole body: one value as it is, several as a structure's members.
-int read_reply(sd_bus_message* reply, bus_value& out) {
-    bus_value body;
-    const int r = read_elements(reply, body, false, 0);
-    if (r < 0) {
-        return r;
-    }
-    if (body.items.size() == 1) {
-        out = std::move(body.items.front());
-    } else {
-        out = std::move(body);
-    }
-    return 1;
-}
-
 // Why a call failed, in the program's words; the bus's own words follow in parentheses.
 std::string failure_reason(const sd_bus_error& error, int r) {
     const bool stopped =
@@ -210,7 +195,7 @@ class nm_reader {
             reason_ = failure_reason(error.error, r);
             return false;
         }
-        if ((r = read_reply(reply.get(), out)) < 0) {
+        if ((r = read_bus_body(reply.get(), out)) < 0) {
             reason_ = failure_reason(sd_bus_error{}, r);
             return false;
         }
@@ -273,6 +258,20 @@ bool read_activity(nm_reader& reader, const std::string& settings_path, nm_conne
 }
 
 }  // namespace
+
+int read_bus_body(sd_bus_message* message, bus_value& out) {
+    bus_value body;
+    const int r = read_elements(message, body, false, 0);
+    if (r < 0) {
+        return r;
+    }
+    if (body.items.size() == 1) {
+        out = std::move(body.items.front());
+    } else {
+        out = std::move(body);
+    }
+    return 1;
+}
 
 const bus_value* bus_value::at(std::string_view key) const {
     for (const auto& entry : entries) {

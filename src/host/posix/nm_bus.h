@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+struct sd_bus_message;
+
 namespace norvane::host {
 
 // A value as the bus carries it, whatever its type; a variant stands for what it holds.
@@ -42,6 +44,11 @@ struct nm_lookup {
     std::size_t matches = 0;  // profiles of that name
     std::string reason;       // why it failed, in the program's words
 };
+
+// A message's body from its current position: one value as it is, several as a structure's
+// members. 1 when read; a negative errno for a message that cannot be read (or nests deeper
+// than any of NetworkManager's values), out then partly filled.
+int read_bus_body(sd_bus_message* message, bus_value& out);
 
 // Asks NetworkManager on the system bus (DBUS_SYSTEM_BUS_ADDRESS where set) for the
 // connection profile whose id is connection_id, the one in use first.

@@ -64,7 +64,7 @@ struct answering_ui final : ui_services {
 };
 
 struct no_shell final : host::shell {
-    host::script_run run_script(const std::string&, host::window_handle) override { return {}; }
+    host::script_run run_script(host::command_script&, host::window_handle) override { return {}; }
     bool open_address(const std::string&, host::window_handle) override { return false; }
 };
 

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "host/cp932.h"
+#include "host/large_buffer.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "ui/main_window/qt/qt_main_window.h"
@@ -218,6 +219,7 @@ int run(int profiles, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::keep_large_blocks();  // as the program's entry point does
     if (argc == 3 && std::string(argv[1]) == "--write") {
         std::ofstream(profile_file_name, std::ios::binary | std::ios::trunc)
             << profile_file(std::stoi(argv[2]));

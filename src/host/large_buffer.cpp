@@ -29,16 +29,21 @@ void keep_large_blocks() {
 }
 
 void reserve_large(std::string& buffer, std::size_t size) {
-    buffer.reserve(size);
-#if defined(__linux__)
-    constexpr std::uintptr_t huge_page = 2 * 1024 * 1024;
-    if (buffer.capacity() < 2 * huge_page) {
+    constexpr std::size_t large = 4 * 1024 * 1024;
+    constexpr std::size_t step = 2 * 1024 * 1024;
+    if (size < large) {
+        buffer.reserve(size);
         return;
     }
-    // Every huge page the buffer's room touches: a large block is mapped on its own from a
-    // huge page's boundary, its bookkeeping in front of the buffer, so that the first and last
-    // huge page are the block's too. What else may share them takes the hint as well, which
-    // changes how its memory is filled, never what it holds.
+    // Room in whole steps: buffers for the same file, one line longer or shorter, are blocks of
+    // one size, so that a block freed serves the next buffer, and a line that grows in place
+    // has room. Room not written to takes no memory.
+    constexpr std::size_t bookkeeping = 64;  // the allocator's and the string's own, at most
+    buffer.reserve((size + bookkeeping + step - 1) / step * step - bookkeeping);
+#if defined(__linux__)
+    constexpr std::uintptr_t huge_page = step;
+    // Every huge page the buffer's room touches. Other memory in the first and the last takes
+    // the hint as well, which changes how it is filled, never what it holds.
     const auto start = reinterpret_cast<std::uintptr_t>(buffer.data());
     const std::uintptr_t first = start & ~(huge_page - 1);
     const std::uintptr_t last = (start + buffer.capacity() + huge_page - 1) & ~(huge_page - 1);

@@ -15,9 +15,10 @@ namespace norvane::host {
 // buffer's pages serve the next one. Nothing to do on Windows.
 void keep_large_blocks();
 
-// Gives the buffer room for size bytes. For a large one (megabytes), its memory is asked to be
-// backed by huge pages where the system offers them, so that filling it costs a fault for every
-// 2 MiB; elsewhere, and for a small one, this is reserve.
+// Gives the buffer room for size bytes. A large one (4 MiB and more) gets its room in whole
+// steps of 2 MiB, so that the buffers of one file are blocks of one size, and its memory is
+// asked to be backed by huge pages where the system offers them, so that filling it costs a
+// fault for every 2 MiB; elsewhere, and for a small one, this is reserve.
 void reserve_large(std::string& buffer, std::size_t size);
 
 }  // namespace norvane::host

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/cp932.h"
+#include "host/large_buffer.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "ui/main_window/main_form.h"
@@ -208,4 +209,13 @@ BENCHMARK(append_only) NORVANE_SIZES;
 }  // namespace
 }  // namespace norvane
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    norvane::host::keep_large_blocks();  // as the program's entry point does
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -8,6 +8,7 @@
 
 #include "cli/command_line.h"
 #include "common/program_state.h"
+#include "host/large_buffer.h"
 #include "host/platform.h"
 #include "startup/startup.h"
 #include "ui/main_window/qt/qt_main_window.h"
@@ -34,6 +35,7 @@ int run_command(const norvane::command_line& command) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    norvane::host::keep_large_blocks();
     const norvane::command_line command =
         norvane::parse_command_line(std::vector<std::string>(argv + 1, argv + argc), false);
     if (command.what != norvane::command_line::action::window) {

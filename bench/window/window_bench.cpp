@@ -23,6 +23,7 @@
 #include <string>
 
 #include "host/cp932.h"
+#include "host/large_buffer.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
 #include "ui/main_window/qt/qt_main_window.h"
@@ -64,7 +65,7 @@ struct answering_ui final : ui_services {
 };
 
 struct no_shell final : host::shell {
-    host::script_run run_script(const std::string&, host::window_handle) override { return {}; }
+    host::script_run run_script(host::command_script&, host::window_handle) override { return {}; }
     bool open_address(const std::string&, host::window_handle) override { return false; }
 };
 
@@ -218,6 +219,7 @@ int run(int profiles, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::keep_large_blocks();  // as the program's entry point does
     if (argc == 3 && std::string(argv[1]) == "--write") {
         std::ofstream(profile_file_name, std::ios::binary | std::ios::trunc)
             << profile_file(std::stoi(argv[2]));

@@ -76,12 +76,36 @@ class text_stream {
     // The next line as the file holds it, without its line end and undecoded: written back
     // with write_line_bytes it keeps every byte it had.
     virtual std::string read_line_bytes() = 0;
+    // The rest of the file as one block of bytes, line ends and all, leaving the stream at its
+    // end: the lines read_line_bytes would give, each ended by the line end it has in the file
+    // (CR LF, LF or CR; the last one may have none).
+    virtual std::string read_rest_bytes() {
+        std::string rest;
+        while (!at_end_of_stream()) {
+            rest += read_line_bytes();
+            rest += "\r\n";
+        }
+        return rest;
+    }
 
     // Writing and appending streams: the text followed by CR LF. Nothing reaches the file
     // before close, so a text that cannot be written stops the stream before any byte does.
     virtual void write_line(const std::string& text) = 0;
     // The bytes of one line (as read_line_bytes gives them) followed by CR LF.
     virtual void write_line_bytes(const std::string& bytes) = 0;
+    // Several lines at once, as write_line_bytes writes them one by one: every line of the
+    // block ends in CR LF, and no line holds a CR or LF of its own.
+    virtual void write_lines_bytes(std::string block) {
+        std::size_t start = 0;
+        while (start < block.size()) {
+            const std::size_t end = block.find("\r\n", start);
+            if (end == std::string::npos) {
+                throw host_error(path_file_access_error);  // a line without its end
+            }
+            write_line_bytes(block.substr(start, end - start));
+            start = end + 2;
+        }
+    }
 
     // A rewriting stream (iomode 2), before any line is written: close adds the lines written
     // after the file's content, as an append does, instead of replacing the content; with no

@@ -6,6 +6,7 @@
 // or, where the folder takes no new file, writes over the old one in place and puts the old
 // content back when that fails.
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -90,11 +91,15 @@ std::string read_all(port_file& file) {
     std::string data;
     for (;;) {
         const std::size_t want = data.size() < size ? std::size_t(size - data.size()) + 1 : 65536;
-        const std::string chunk = file.read_at(data.size(), want);
+        std::string chunk = file.read_at(data.size(), want);
         if (chunk.empty()) {
             return data;
         }
-        data += chunk;
+        if (data.empty()) {
+            data = std::move(chunk);  // the whole file, as a rule: not copied again
+        } else {
+            data += chunk;
+        }
     }
 }
 
@@ -177,6 +182,30 @@ std::size_t line_end_at(const std::string& data, std::size_t pos) {
     return pos + 1 < data.size() && data[pos + 1] == '\n' ? 2 : 1;
 }
 
+// Whether a block is lines each ended by CR LF, without a CR or LF of their own.
+bool is_whole_lines(const std::string& block) {
+    const char* const data = block.data();
+    const std::size_t size = block.size();
+    std::size_t line_ends = 0;
+    for (const void* at = std::memchr(data, '\r', size); at != nullptr;) {
+        const auto cr = static_cast<std::size_t>(static_cast<const char*>(at) - data);
+        if (cr + 1 >= size || data[cr + 1] != '\n') {
+            return false;
+        }
+        ++line_ends;
+        at = std::memchr(data + cr + 2, '\r', size - cr - 2);
+    }
+    std::size_t feeds = 0;
+    for (const void* at = std::memchr(data, '\n', size); at != nullptr;) {
+        const auto lf = static_cast<std::size_t>(static_cast<const char*>(at) - data);
+        ++feeds;
+        at = std::memchr(data + lf + 1, '\n', size - lf - 1);
+    }
+    // Every CR is followed by an LF; as many LFs as CRs leaves none alone; and the block ends
+    // with a line end.
+    return feeds == line_ends && (size == 0 || data[size - 1] == '\n');
+}
+
 enum class stream_kind { reading, appending, rewriting };
 
 class port_stream final : public text_stream {
@@ -234,6 +263,23 @@ class port_stream final : public text_stream {
         return line;
     }
 
+    // A stream that has read nothing gives its content away rather than copy it (a rewrite in
+    // place reads it again to have it to put back).
+    std::string read_rest_bytes() override {
+        const failure_guard guard(*this, false);
+        load();
+        std::string rest;
+        if (next_ == 0) {
+            rest = std::move(data_);
+            data_.clear();
+            given_away_ = true;
+        } else if (next_ < data_.size()) {
+            rest = data_.substr(next_);
+        }
+        next_ = data_.size();
+        return rest;
+    }
+
     // The first line written begins with a line break.
     void start_on_new_line() { pending_line_break_ = true; }
 
@@ -250,6 +296,25 @@ class port_stream final : public text_stream {
         });
     }
 
+    void write_lines_bytes(std::string block) override {
+        add_line([&] {
+            if (!is_whole_lines(block)) {
+                fail(path_file_access_error);
+            }
+            if (block.empty()) {
+                return;
+            }
+            if (pending_.empty() && !pending_line_break_) {
+                pending_ = std::move(block);  // a rewrite's whole content, as a rule
+            } else {
+                if (std::exchange(pending_line_break_, false)) {
+                    pending_ += "\r\n";
+                }
+                pending_ += block;
+            }
+        });
+    }
+
     // A rewriting stream that has read the file may add its lines after the content instead
     // of replacing it; with no line written, close then leaves the file as it is.
     void append_on_close() override {
@@ -261,7 +326,7 @@ class port_stream final : public text_stream {
         append_instead_ = true;
         // A hand-edited file whose last line has no line end: the first new line must not be
         // glued onto it.
-        pending_line_break_ = !data_.empty() && data_.back() != '\n' && data_.back() != '\r';
+        pending_line_break_ = open_last_line_;
     }
 
     // After a failed write, close only releases the file (the failure has been reported).
@@ -345,6 +410,7 @@ class port_stream final : public text_stream {
             }
             data_ = read_all(*file_);
             loaded_ = true;
+            open_last_line_ = !data_.empty() && data_.back() != '\n' && data_.back() != '\r';
         }
     }
 
@@ -460,9 +526,10 @@ class port_stream final : public text_stream {
         bool touched = false;
         try {
             check_unchanged();
-            if (!loaded_) {
-                data_ = read_all(*file_);
+            if (!loaded_ || given_away_) {
+                data_ = read_all(*file_);  // unchanged since it was read, as just checked
                 loaded_ = true;
+                given_away_ = false;
             }
         } catch (const host_error&) {
             release();
@@ -521,10 +588,12 @@ class port_stream final : public text_stream {
     file_facts read_facts_;                   // rewriting: the file when it was read
     std::unique_ptr<port_file> new_content_;  // rewriting: the new content's own file
     std::string new_name_;                    // rewriting: its name until it replaces the file
-    std::string data_;                        // reading: the file's bytes
+    std::string data_;                        // reading: the file's bytes (or what is left)
     std::size_t next_ = 0;                    // reading: where the next line starts
     std::string pending_;                     // writing: the bytes close puts in the file
     bool loaded_ = false;
+    bool given_away_ = false;      // read_rest_bytes took data_
+    bool open_last_line_ = false;  // the file's last line has no line end
     bool closed_ = false;
     bool pending_line_break_ = false;
     bool failed_ = false;

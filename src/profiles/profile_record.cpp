@@ -2,25 +2,25 @@
 
 namespace norvane {
 
-std::vector<std::string> split_text(const std::string& text, char separator) {
+std::vector<std::string> split_text(std::string_view text, char separator) {
     std::vector<std::string> pieces;
-    std::string::size_type start = 0;
+    std::string_view::size_type start = 0;
     for (;;) {
         auto at = text.find(separator, start);
-        if (at == std::string::npos) {
-            pieces.push_back(text.substr(start));
+        if (at == std::string_view::npos) {
+            pieces.emplace_back(text.substr(start));
             return pieces;
         }
-        pieces.push_back(text.substr(start, at - start));
+        pieces.emplace_back(text.substr(start, at - start));
         start = at + 1;
     }
 }
 
-std::string profile_name_of(const std::string& line) {
-    return line.substr(0, line.find(','));
+std::string profile_name_of(std::string_view line) {
+    return std::string(line.substr(0, line.find(',')));
 }
 
-profile_record record_from_line(const std::string& line) {
+profile_record record_from_line(std::string_view line) {
     auto pieces = split_text(line, ',');
     pieces.resize(9);
     return {pieces[0], pieces[1], pieces[2], pieces[3], pieces[4],

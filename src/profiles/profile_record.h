@@ -2,7 +2,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "profiles/line_list.h"
 
 namespace norvane {
 
@@ -24,26 +27,25 @@ struct profile_record {
 // The raw lines of profile.dat in file order, and whether there is no profile. When there is
 // none the table still holds one empty entry, which is not a profile.
 struct profile_table {
-    std::vector<std::string> profile_lines{std::string()};
+    line_list profile_lines{std::string_view()};
     bool no_profiles = true;
-    // The bytes each line was read from, for a load that finished (otherwise empty). A
-    // rewrite puts the lines it does not change back from these, byte for byte, and the
+    // The bytes each line was read from, for a load that finished (otherwise empty). The
     // next load decodes only the lines whose bytes changed.
-    std::vector<std::string> line_bytes;
+    line_list line_bytes;
 };
 
 // The file name, always used without a directory (the current working directory).
 inline constexpr const char* profile_file_name = "profile.dat";
 
 // Cuts a text at every occurrence of the separator ("a,,b" gives "a", "", "b").
-std::vector<std::string> split_text(const std::string& text, char separator);
+std::vector<std::string> split_text(std::string_view text, char separator);
 
 // The profile's name in a line: the text before its first ",", or the whole line.
-std::string profile_name_of(const std::string& line);
+std::string profile_name_of(std::string_view line);
 
 // The nine fields of a line. A hand-edited line of fewer fields gives empty texts for the
 // missing ones; pieces after the ninth are not part of the record.
-profile_record record_from_line(const std::string& line);
+profile_record record_from_line(std::string_view line);
 
 // The line of a record: its nine fields joined by ",".
 std::string line_from_record(const profile_record& record);

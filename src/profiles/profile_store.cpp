@@ -1,16 +1,68 @@
 #include "profiles/profile_store.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "host/large_buffer.h"
 
 namespace norvane {
 
 namespace {
 
-using byte_lines = std::vector<std::string>;
+using line_span = line_list::span;
 
 constexpr std::size_t no_source = static_cast<std::size_t>(-1);
+
+// Where each line of a block of bytes lies, cut as the file component's read_line_bytes cuts
+// them: a line ends at CR LF, LF or CR, and a block that ends with a line end has no empty
+// line after it.
+std::vector<line_span> split_lines(std::string_view block) {
+    std::vector<line_span> spans;
+    spans.reserve(block.size() / 64 + 1);
+    const char* const data = block.data();
+    const std::size_t size = block.size();
+    std::size_t next_lf = 0;  // the first LF at or after the line looked at, or size
+    bool lf_known = false;
+    std::size_t pos = 0;
+    while (pos < size) {
+        if (!lf_known || next_lf < pos) {
+            const void* lf = std::memchr(data + pos, '\n', size - pos);
+            next_lf = lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - data)
+                                    : size;
+            lf_known = true;
+        }
+        const void* cr = std::memchr(data + pos, '\r', next_lf - pos);
+        const std::size_t end =
+            cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : next_lf;
+        spans.push_back({pos, end - pos});
+        if (end == size) {
+            break;
+        }
+        pos = end + (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n' ? 2 : 1);
+    }
+    return spans;
+}
+
+// The file as a change read it under its lock: its bytes, and where its lines lie.
+struct file_lines {
+    std::string bytes;
+    std::vector<line_span> spans;
+
+    std::size_t size() const { return spans.size(); }
+    std::string_view operator[](std::size_t i) const {
+        return std::string_view(bytes).substr(spans[i].begin, spans[i].length);
+    }
+};
+
+file_lines read_file_lines(host::text_stream& stream) {
+    file_lines lines;
+    lines.bytes = stream.read_rest_bytes();
+    lines.spans = split_lines(lines.bytes);
+    return lines;
+}
 
 std::string failure_text(const host::host_error& failure) {
     return failure.description() + "(" + std::to_string(failure.number()) + ")";
@@ -29,18 +81,19 @@ store_result failed(const host::host_error& failure) {
 }
 
 // Whether the line's name (the text before its first ",") is that name, which holds no ",".
-bool has_name(const std::string& line, const std::string& name) {
+bool has_name(std::string_view line, std::string_view name) {
     return line.size() >= name.size() && (line.size() == name.size() || line[name.size()] == ',') &&
            line.compare(0, name.size(), name) == 0;
 }
 
 // The first non-blank line of that name, or -1. Blank lines have no name and are passed over.
-int find_line(const std::vector<std::string>& lines, const std::string& name) {
-    if (name.find(',') != std::string::npos) {
+int find_line(const line_list& lines, std::string_view name) {
+    if (name.find(',') != std::string_view::npos) {
         return -1;  // no line's name holds one
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!lines[i].empty() && has_name(lines[i], name)) {
+        const std::string_view line = lines[i];
+        if (!line.empty() && has_name(line, name)) {
             return static_cast<int>(i);
         }
     }
@@ -54,37 +107,34 @@ constexpr int change_attempts = 4;
 // A file in another encoding (UTF-16, UTF-8 with its mark) reads as lines of nonsense; written
 // back it would be ruined. Its byte-order mark or a NUL byte, which no code page 932 text
 // holds, tells it.
-bool is_code_page_text(const byte_lines& lines) {
-    if (!lines.empty()) {
-        for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
-            if (lines.front().rfind(mark, 0) == 0) {
-                return false;
-            }
+bool is_code_page_text(const std::string& bytes) {
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
+        if (bytes.rfind(mark, 0) == 0) {
+            return false;
         }
     }
-    for (const std::string& line : lines) {
-        if (line.find('\0') != std::string::npos) {
+    return bytes.find('\0') == std::string::npos;
+}
+
+// Whether the table holds exactly these lines, as the last load read them.
+bool mirrors(const profile_table& table, const file_lines& lines) {
+    if (table.line_bytes.size() != lines.size() || table.profile_lines.size() != lines.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (table.line_bytes[i] != lines[i]) {
             return false;
         }
     }
     return true;
 }
 
-// Reads the file as it stands, undecoded, through a rewriting stream that holds its lock.
-byte_lines read_current_lines(host::text_stream& stream) {
-    byte_lines lines;
-    while (!stream.at_end_of_stream()) {
-        lines.push_back(stream.read_line_bytes());
-    }
-    return lines;
-}
-
 // The first line of that name in the file as it stands. When the file holds what the last
 // load read, the table's texts answer; otherwise each line's name is decoded. A name ends at
 // the first "," byte, which no two-byte character of the code page contains.
 int find_current_line(host::file_system& file_system, const profile_table& table,
-                      const byte_lines& lines, const std::string& name) {
-    if (!lines.empty() && table.line_bytes == lines && table.profile_lines.size() == lines.size()) {
+                      const file_lines& lines, const std::string& name) {
+    if (lines.size() != 0 && mirrors(table, lines)) {
         return find_profile(table, name);
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -104,69 +154,80 @@ int find_profile(const profile_table& table, const std::string& name) {
 bool load_profiles(host::file_system& file_system, profile_table& table, std::string& error_text) {
     // The file is read and its new lines decoded first, beside the table; only then, when
     // nothing can fail any more, is the table changed in place. A line whose bytes the table
-    // holds keeps the table's strings, so a reload after a command allocates and frees only
-    // for the lines that changed.
+    // holds keeps the table's text, so a reload after a command decodes only the lines that
+    // changed, and the file's bytes as read become the table's.
+    file_lines file;
     std::vector<std::size_t> source;  // for each line, the table entry it keeps, or no_source
-    byte_lines new_bytes;             // the lines the table does not hold, in file order
-    std::vector<std::string> new_texts;
+    line_list new_texts;              // the texts of the lines the table does not hold
     try {
         if (!file_system.file_exists(profile_file_name)) {
             table = profile_table{};
             return true;
         }
         auto stream = file_system.open_text_file(profile_file_name, host::for_reading);
+        file = read_file_lines(*stream);
+        stream->close();
         const std::size_t held = std::min(table.line_bytes.size(), table.profile_lines.size());
-        source.reserve(held + 1);
-        std::size_t match = 0;  // where the line read is looked for in the table
-        while (!stream->at_end_of_stream()) {
-            std::string line = stream->read_line_bytes();
-            const auto same = [&](std::size_t at) {
-                return at < held && table.line_bytes[at] == line;
-            };
-            // A line saved over or deleted shifts the rest by at most one place.
-            if (same(match) || same(match + 1)) {
-                match += same(match) ? 0 : 1;
-                source.push_back(match++);
-            } else {
-                new_texts.push_back(file_system.text_of(line));
-                new_bytes.push_back(std::move(line));
-                source.push_back(no_source);
-                ++match;
+        if (held == 0) {
+            // Every line is new (as at start-up): room for their texts at once, so that the
+            // buffer is not copied as it grows. Japanese text takes half as many bytes again in
+            // UTF-8; room not written to takes no memory.
+            new_texts.reserve(file.size(), file.bytes.size() * 2);
+            for (std::size_t i = 0; i < file.size(); ++i) {
+                new_texts.push_back(file_system.text_of(std::string(file[i])));
+            }
+        } else {
+            source.reserve(file.size());
+            std::size_t match = 0;  // where the line read is looked for in the table
+            for (std::size_t i = 0; i < file.size(); ++i) {
+                const std::string_view line = file[i];
+                const auto same = [&](std::size_t at) {
+                    return at < held && table.line_bytes[at] == line;
+                };
+                // A line saved over or deleted shifts the rest by at most one place.
+                if (same(match) || same(match + 1)) {
+                    match += same(match) ? 0 : 1;
+                    source.push_back(match++);
+                } else {
+                    new_texts.push_back(file_system.text_of(std::string(line)));
+                    source.push_back(no_source);
+                    ++match;
+                }
             }
         }
-        stream->close();
     } catch (const host::host_error& failure) {
         error_text = failure_text(failure);
         return false;
     }
-    const std::size_t lines = source.size();
-    if (new_bytes.size() == lines) {  // nothing kept (as at start-up): the new lines are the table
+    const std::size_t lines = file.size();
+    if (new_texts.size() == lines) {  // nothing kept (as at start-up): the new lines are the table
         table.profile_lines = std::move(new_texts);
-        table.line_bytes = std::move(new_bytes);
     } else {
         // Each line keeps an entry at its own place or after it (a line that keeps none moves
         // the place looked at on by one), so the entries move forward, each before it is
-        // overwritten.
-        table.profile_lines.reserve(lines);  // room first: a failure here changes nothing
-        table.line_bytes.reserve(lines);
-        table.profile_lines.resize(std::max(lines, table.profile_lines.size()));
-        table.line_bytes.resize(std::max(lines, table.line_bytes.size()));
+        // overwritten. Room first: a failure here changes nothing.
+        line_list& texts = table.profile_lines;
+        std::size_t new_bytes = 0;
+        for (const std::string_view text : new_texts) {
+            new_bytes += text.size();
+        }
+        texts.reserve(lines > texts.size() ? lines - texts.size() : 0, new_bytes);
+        texts.resize(std::max(lines, texts.size()));
         std::size_t next_new = 0;
         for (std::size_t i = 0; i < lines; ++i) {
             if (source[i] == no_source) {
-                table.profile_lines[i] = std::move(new_texts[next_new]);
-                table.line_bytes[i] = std::move(new_bytes[next_new++]);
+                texts.set(i, new_texts[next_new++]);
             } else if (source[i] != i) {
-                table.profile_lines[i] = std::move(table.profile_lines[source[i]]);
-                table.line_bytes[i] = std::move(table.line_bytes[source[i]]);
+                texts.copy_line(source[i], i);
             }
         }
-        table.profile_lines.resize(lines);
-        table.line_bytes.resize(lines);
+        texts.resize(lines);
+        texts.compact();
     }
+    table.line_bytes = line_list::from_buffer(std::move(file.bytes), std::move(file.spans));
     table.no_profiles = lines == 0;
     if (table.no_profiles) {
-        table.profile_lines.emplace_back();  // an empty table holds one blank entry
+        table.profile_lines.push_back({});  // an empty table holds one blank entry
     }
     return true;
 }
@@ -182,8 +243,8 @@ store_result change_profile_file(host::file_system& file_system, bool create, de
     for (int attempt = 1;; ++attempt) {
         try {
             auto stream = file_system.open_text_file(profile_file_name, host::for_writing, create);
-            byte_lines lines = read_current_lines(*stream);
-            if (!is_code_page_text(lines)) {
+            file_lines lines = read_file_lines(*stream);
+            if (!is_code_page_text(lines.bytes)) {
                 stream->append_on_close();
                 stream->close();
                 return {store_result::status::not_shift_jis, 0, ""};
@@ -203,6 +264,50 @@ store_result change_profile_file(host::file_system& file_system, bool create, de
     }
 }
 
+// Whether every line of the file ends in CR LF, as a rewrite writes them, and, when blank
+// lines are to go, none is blank.
+bool written_as_is(const file_lines& lines, bool keep_blank) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const line_span& line = lines.spans[i];
+        const std::size_t end = line.begin + line.length;
+        const std::size_t next =
+            i + 1 < lines.size() ? lines.spans[i + 1].begin : lines.bytes.size();
+        if (next != end + 2 || lines.bytes.compare(end, 2, "\r\n") != 0 ||
+            (!keep_blank && line.length == 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The lines of the file, each followed by CR LF, but for the line at skip and, when asked,
+// blank lines; the line at replace (when it is one) gives way to with. One block, written
+// at once: the file's own bytes changed in place when its lines end in CR LF already (as the
+// program writes them), a block of its own otherwise. The lines are used up.
+std::string rewritten_lines(file_lines& lines, std::size_t skip, std::size_t replace,
+                            std::string_view with, bool keep_blank) {
+    if (written_as_is(lines, keep_blank)) {
+        std::string block = std::move(lines.bytes);
+        if (skip < lines.size()) {
+            block.erase(lines.spans[skip].begin, lines.spans[skip].length + 2);
+        }
+        if (replace < lines.size()) {
+            block.replace(lines.spans[replace].begin, lines.spans[replace].length, with);
+        }
+        return block;
+    }
+    std::string block;
+    host::reserve_large(block, lines.bytes.size() + 2 * lines.size() + with.size() + 2);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = i == replace ? with : lines[i];
+        if (i != skip && (keep_blank || !line.empty())) {
+            block += line;
+            block += "\r\n";
+        }
+    }
+    return block;
+}
+
 }  // namespace
 
 store_result save_profile(host::file_system& file_system, const profile_table& table,
@@ -214,7 +319,7 @@ store_result save_profile(host::file_system& file_system, const profile_table& t
         return failed(failure);
     }
     return change_profile_file(
-        file_system, true, [&](host::text_stream& stream, byte_lines& lines) -> store_result {
+        file_system, true, [&](host::text_stream& stream, file_lines& lines) -> store_result {
             // The same first-match rule on the file as it is now.
             const int at = find_current_line(file_system, table, lines, record.profile_name);
             if (at < 0 || !overwrite_agreed) {
@@ -225,10 +330,11 @@ store_result save_profile(host::file_system& file_system, const profile_table& t
                 stream.write_line_bytes(line_bytes);
                 return {};
             }
-            lines[static_cast<std::size_t>(at)] = line_bytes;
-            for (const auto& each : lines) {
-                stream.write_line_bytes(each);
+            if (line_bytes.find_first_of("\r\n") != std::string::npos) {
+                throw host::host_error(host::path_file_access_error);  // more than one line
             }
+            stream.write_lines_bytes(
+                rewritten_lines(lines, no_source, static_cast<std::size_t>(at), line_bytes, true));
             return {};
         });
 }
@@ -236,25 +342,22 @@ store_result save_profile(host::file_system& file_system, const profile_table& t
 store_result delete_profile(host::file_system& file_system, profile_table& table,
                             const std::string& name) {
     const store_result result = change_profile_file(
-        file_system, false, [&](host::text_stream& stream, byte_lines& lines) -> store_result {
+        file_system, false, [&](host::text_stream& stream, file_lines& lines) -> store_result {
             const int at = find_current_line(file_system, table, lines, name);
             if (at < 0) {
                 stream.append_on_close();  // nothing added
                 return {store_result::status::not_found, 0, ""};
             }
-            for (std::size_t i = 0; i < lines.size(); ++i) {
-                if (static_cast<int>(i) != at && !lines[i].empty()) {
-                    stream.write_line_bytes(lines[i]);
-                }
-            }
+            stream.write_lines_bytes(
+                rewritten_lines(lines, static_cast<std::size_t>(at), no_source, {}, false));
             return {};
         });
     if (const int index = find_profile(table, name);
         index >= 0 && result.result == store_result::status::done) {
         const auto at = static_cast<std::size_t>(index);
-        table.profile_lines[at].clear();
+        table.profile_lines.set(at, {});
         if (at < table.line_bytes.size()) {
-            table.line_bytes[at].clear();
+            table.line_bytes.set(at, {});
         }
     }
     return result;

@@ -24,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int first = -1;
     std::string expected;
     for (std::size_t i = 0; i < table.line_bytes.size(); ++i) {
-        fuzzing::expect(files->text_of(table.line_bytes[i]) == table.profile_lines[i], "line text",
-                        table.line_bytes[i]);
+        const std::string line(table.line_bytes[i]);
+        fuzzing::expect(files->text_of(line) == table.profile_lines[i], "line text", line);
         if (first < 0 && !table.profile_lines[i].empty()) {
             first = static_cast<int>(i);
-        } else if (!table.line_bytes[i].empty()) {
-            expected += table.line_bytes[i] + "\r\n";
+        } else if (!line.empty()) {
+            expected += line + "\r\n";
         }
     }
     if (first < 0) {

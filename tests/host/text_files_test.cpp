@@ -74,6 +74,62 @@ TEST_F(text_files, reads_any_line_end_and_writes_code_page_932_with_crlf) {
     }
 }
 
+// The rest of a file in one block is its bytes as they stand, line ends and all, from where
+// reading stands; a block of lines is written only when each ends in CR LF and none holds a
+// CR or LF of its own, otherwise the stream fails with 75 and the file keeps its bytes.
+TEST_F(text_files, blocks_of_lines_are_read_as_they_stand_and_written_only_whole) {
+    for (const std::string content : {"", "a\nb\rc\r\n\r\nd", "\x81\r\n\xFF\xFE\n\r", "x,1\r\n"}) {
+        for (const iomode mode : {for_reading, for_writing}) {
+            write_bytes("profile.dat", content);
+            auto stream = files_->open_text_file("profile.dat", mode);
+            EXPECT_EQ(stream->read_rest_bytes(), content) << mode;
+            EXPECT_TRUE(stream->at_end_of_stream());
+            EXPECT_EQ(stream->read_rest_bytes(), "");
+            stream.reset();  // a rewrite with nothing written empties the file
+            if (content.empty()) {
+                continue;
+            }
+            write_bytes("profile.dat", content);
+            stream = files_->open_text_file("profile.dat", mode);
+            const std::string first = stream->read_line_bytes();
+            const std::string rest = stream->read_rest_bytes();
+            // The first line, its line end, the rest.
+            ASSERT_LE(first.size() + rest.size(), content.size());
+            const std::string end =
+                content.substr(first.size(), content.size() - first.size() - rest.size());
+            EXPECT_EQ(content.substr(0, first.size()) + end + rest, content) << mode;
+            EXPECT_TRUE(end == "\r\n" || end == "\n" || end == "\r" ||
+                        (end.empty() && rest.empty()))
+                << mode << content;
+        }
+    }
+    const struct {
+        std::string block;
+        bool whole;
+    } blocks[] = {
+        {"", true},         {"a\r\n", true},     {"a\r\n\r\nb,\x81\r\n", true},
+        {"a\r\nb", false},  {"a\nb\r\n", false}, {"a\rb\r\n", false},
+        {"a\r\n\r", false}, {"\n", false},       {"a\r\r\n", false},
+    };
+    for (const auto& [block, whole] : blocks) {
+        write_bytes("profile.dat", "old\r\n");
+        auto rewrite = files_->open_text_file("profile.dat", for_writing);
+        EXPECT_EQ(error_of([&] { rewrite->write_lines_bytes(block); }), whole ? 0 : 75) << block;
+        rewrite->close();
+        EXPECT_EQ(read_bytes("profile.dat"), whole ? block : "old\r\n") << block;
+        // After append_on_close the block goes after the content, on a line of its own.
+        write_bytes("profile.dat", "A,1");
+        auto append = files_->open_text_file("profile.dat", for_writing);
+        append->read_rest_bytes();
+        append->append_on_close();
+        append->write_lines_bytes(whole ? block : "");
+        append->write_line_bytes("z");
+        append->close();
+        EXPECT_EQ(read_bytes("profile.dat"), "A,1\r\n" + (whole ? block : "") + "z\r\n") << block;
+    }
+    EXPECT_EQ(entries(), 1);
+}
+
 // One behaviour on every platform for the single bytes that are no character of the code
 // page (Windows' own converter gives 0x80 as U+0080): each is kept as its private code point
 // U+10FE00 + byte and written back as itself; U+0080 itself cannot be written.

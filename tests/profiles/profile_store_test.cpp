@@ -47,6 +47,8 @@ TEST_F(store_fixture, load_reads_raw_lines_in_file_order) {
         {"a,1\r\nb,2\r\nc,3\r\n", {"a,1", "b,2", "c,3"}},
         {"a\r\nb", {"a", "b"}},  // no line end after the last line
         {"a\r\n\r\nx\r\n", {"a", "", "x"}},
+        {"a\nb\rc\r\n\n", {"a", "b", "c", ""}},  // any line end, as the file component reads
+        {"a\r\r\nb\r", {"a", "", "b"}},
     };
     for (const auto& c : cases) {
         std::filesystem::remove("profile.dat");
@@ -179,6 +181,48 @@ TEST_F(store_fixture, a_reload_gives_what_a_fresh_load_gives_and_decodes_only_ne
         EXPECT_EQ(table.no_profiles, fresh.no_profiles) << c.after;
         EXPECT_EQ(counting.decoded, c.decoded) << c.after;
     }
+}
+
+// Command after command, with another copy's changes and long lines between them, the table
+// reloaded after each gives what a load from nothing gives: texts moved in place, new ones
+// added, old ones dropped as they pile up.
+TEST_F(store_fixture, commands_in_a_row_leave_the_table_as_a_load_from_nothing_gives) {
+    const std::string home = host::to_cp932("自宅");
+    write_bytes("profile.dat", "A,1\n\r\n" + home + ",2\rB,3\r\n\x81\xFF,raw\r\nC,4");
+    ASSERT_TRUE(load());
+    const std::string long_name(40000, 'L');
+    const struct {
+        const char* command;  // "save", "delete", or "other" (another copy appends the name)
+        std::string name;
+    } steps[] = {
+        {"save", "自宅"},    {"save", "D"},         {"delete", "A"},     {"other", "E"},
+        {"save", "E"},       {"delete", "B"},       {"save", long_name}, {"save", long_name},
+        {"save", long_name}, {"save", long_name},   {"save", long_name}, {"delete", "自宅"},
+        {"other", "F"},      {"delete", long_name}, {"save", "C"},       {"delete", "C"},
+        {"delete", "D"},     {"delete", "E"},       {"delete", "F"},     {"save", "G"},
+    };
+    for (const auto& step : steps) {
+        const std::string command = step.command;
+        const std::string label = command + " " + step.name.substr(0, 8);
+        if (command == "other") {
+            auto other = host::create_file_system();
+            auto stream = other->open_text_file("profile.dat", host::for_appending);
+            stream->write_line(step.name + ",x");
+            stream->close();
+        } else {
+            EXPECT_EQ(command == "save" ? save(step.name) : remove(step.name),
+                      store_result::status::done)
+                << label;
+        }
+        ASSERT_TRUE(load()) << label;
+        profile_table fresh;
+        ASSERT_TRUE(load_profiles(*files, fresh, error));
+        EXPECT_EQ(table.profile_lines, fresh.profile_lines) << label;
+        EXPECT_EQ(table.line_bytes, fresh.line_bytes) << label;
+        EXPECT_EQ(table.no_profiles, fresh.no_profiles) << label;
+    }
+    EXPECT_EQ(table.profile_lines,
+              (std::vector<std::string>{host::from_cp932("\x81\xFF,raw"), "G,c,,,,,,,1"}));
 }
 
 TEST_F(store_fixture, save_appends_or_overwrites_the_first_exact_match) {

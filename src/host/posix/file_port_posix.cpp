@@ -20,6 +20,7 @@
 
 #include "host/file_port.h"
 #include "host/host.h"
+#include "host/large_buffer.h"
 #include "host/platform.h"
 
 namespace norvane::host {
@@ -84,7 +85,9 @@ class posix_file final : public port_file {
     }
 
     std::string read_at(std::uint64_t offset, std::size_t size) override {
-        std::string data(size, '\0');
+        std::string data;
+        reserve_large(data, size);  // the whole file, as a rule
+        data.resize(size);
         std::size_t done = 0;
         while (done < size) {
             const ssize_t n = ::pread(fd_, data.data() + done, size - done, off_t(offset + done));

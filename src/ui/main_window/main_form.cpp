@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "netconfig/network_change.h"
 #include "profiles/profile_names.h"
@@ -81,7 +82,7 @@ void main_form::form_load() {
     view_.set_list_entries(list_entries_);
     const auto first =
         std::find_if(state_.table.profile_lines.begin(), state_.table.profile_lines.end(),
-                     [](const std::string& line) { return !line.empty(); });
+                     [](std::string_view line) { return !line.empty(); });
     if (first == state_.table.profile_lines.end()) {
         return;
     }

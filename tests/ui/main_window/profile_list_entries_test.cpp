@@ -54,7 +54,7 @@ TEST(profile_list_entries, read_the_table_as_it_is_and_never_past_its_end) {
     EXPECT_EQ(entries.name(3), "");
     // A line changed in place shows at once; lines gone since take read as empty names until
     // the entries are taken again.
-    table.profile_lines[0] = "A2,c";
+    table.profile_lines.set(0, "A2,c");
     table.profile_lines.resize(2);
     EXPECT_EQ(names(entries), (std::vector<std::string>{"A2", "B", ""}));
     entries.take(table);

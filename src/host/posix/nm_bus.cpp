@@ -69,8 +69,8 @@ int read_elements(sd_bus_message* m, bus_value& out, bool dictionary, int depth)
                 (r = sd_bus_message_exit_container(m)) < 0) {
                 return r < 0 ? r : -EBADMSG;
             }
-            out.entries.emplace_back(key.text.empty() ? std::to_string(key.number) : key.text,
-                                     std::move(value));
+            out.entries.push_back(
+                {key.text.empty() ? std::to_string(key.number) : key.text, std::move(value)});
         }
         if (r <= 0) {
             return r < 0 ? r : -EBADMSG;
@@ -275,8 +275,8 @@ int read_bus_body(sd_bus_message* message, bus_value& out) {
 
 const bus_value* bus_value::at(std::string_view key) const {
     for (const auto& entry : entries) {
-        if (entry.first == key) {
-            return &entry.second;
+        if (entry.key == key) {
+            return &entry.value;
         }
     }
     return nullptr;

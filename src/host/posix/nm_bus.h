@@ -14,15 +14,23 @@ struct sd_bus_message;
 
 namespace norvane::host {
 
+struct bus_entry;
+
 // A value as the bus carries it, whatever its type; a variant stands for what it holds.
 struct bus_value {
-    std::string text;              // a string, an object path or a signature
-    std::int64_t number = 0;       // an integer or a Boolean (1 or 0)
-    std::vector<bus_value> items;  // an array's elements or a structure's members
-    std::vector<std::pair<std::string, bus_value>> entries;  // a dictionary, keys as text
+    std::string text;                // a string, an object path or a signature
+    std::int64_t number = 0;         // an integer or a Boolean (1 or 0)
+    std::vector<bus_value> items;    // an array's elements or a structure's members
+    std::vector<bus_entry> entries;  // a dictionary
 
     // The dictionary entry of that key; nullptr when there is none.
     const bus_value* at(std::string_view key) const;
+};
+
+// A dictionary's entry: its key as text (a number's in decimal), and its value.
+struct bus_entry {
+    std::string key;
+    bus_value value;
 };
 
 // What NetworkManager holds for one connection profile.

@@ -12,7 +12,7 @@ namespace {
 
 using address_list = std::vector<ipv4_settings::address>;
 using text_list = std::vector<std::string>;
-using entry_list = std::vector<std::pair<std::string, bus_value>>;
+using entry_list = std::vector<bus_entry>;
 
 bus_value text(const std::string& t) {
     bus_value v;

@@ -6,13 +6,12 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <vector>
 
-#include "host/cp932.h"
+#include "bench_profiles.h"
 #include "host/large_buffer.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
@@ -77,23 +76,8 @@ struct no_shell final : host::shell {
     bool open_address(const std::string&, host::window_handle) override { return false; }
 };
 
-std::string name_of(int i) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%06d", i);
-    return std::string("プロファイル") + digits;
-}
-
-// A file of n profiles in code page 932, about 100 bytes a line.
-std::string profile_file(int n) {
-    std::string bytes;
-    for (int i = 0; i < n; ++i) {
-        const std::string line = name_of(i) + ",ローカル エリア接続,192.168.1." +
-                                 std::to_string(i % 250 + 2) +
-                                 ",255.255.255.0,192.168.1.1,192.168.1.1,8.8.8.8,,0";
-        bytes += host::to_cp932(line) + "\r\n";
-    }
-    return bytes;
-}
+using bench::name_of;
+using bench::profile_file;
 
 // A folder with profile.dat of n profiles, the program's state loaded and the window filled.
 struct session {

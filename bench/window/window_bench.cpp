@@ -22,7 +22,7 @@
 #include <memory>
 #include <string>
 
-#include "host/cp932.h"
+#include "bench_profiles.h"
 #include "host/large_buffer.h"
 #include "host/platform.h"
 #include "profiles/profile_store.h"
@@ -32,23 +32,8 @@ namespace {
 
 using namespace norvane;
 
-std::string name_of(int i) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%06d", i);
-    return std::string("プロファイル") + digits;
-}
-
-// n profiles in code page 932, about 100 bytes a line (as bench/store_bench.cpp writes them).
-std::string profile_file(int n) {
-    std::string bytes;
-    for (int i = 0; i < n; ++i) {
-        const std::string line = name_of(i) + ",ローカル エリア接続,192.168.1." +
-                                 std::to_string(i % 250 + 2) +
-                                 ",255.255.255.0,192.168.1.1,192.168.1.1,8.8.8.8,,0";
-        bytes += host::to_cp932(line) + "\r\n";
-    }
-    return bytes;
-}
+using bench::name_of;
+using bench::profile_file;
 
 // Every question answered yes (OK); any other box is a failure of the run.
 struct answering_ui final : ui_services {

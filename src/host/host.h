@@ -5,10 +5,13 @@
 // program's entry point picks the side (host/platform.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norvane::host {
@@ -105,6 +108,28 @@ class text_stream {
             write_line_bytes(block.substr(start, end - start));
             start = end + 2;
         }
+    }
+
+    // Many lines at once without copying them: count lines, line(i) giving the bytes of line i
+    // (as read_line_bytes gives them), each written followed by CR LF. The lines must stay as
+    // they are until close, which reads them.
+    virtual void write_lines_bytes(std::size_t count,
+                                   std::function<std::string_view(std::size_t)> line) {
+        for (std::size_t i = 0; i < count; ++i) {
+            write_line_bytes(std::string(line(i)));
+        }
+    }
+
+    // Whether the file holds exactly these lines, each followed by CR LF, as they would be
+    // written (count lines, line(i) giving line i's bytes). A rewriting stream that has read
+    // nothing compares the file a piece at a time under its lock, without keeping it, and close
+    // then changes the file only if it has not changed since. False where the stream cannot
+    // tell; the stream may then still be read.
+    virtual bool holds_lines(std::size_t count,
+                             const std::function<std::string_view(std::size_t)>& line) {
+        static_cast<void>(count);
+        static_cast<void>(line);
+        return false;
     }
 
     // A rewriting stream (iomode 2), before any line is written: close adds the lines written

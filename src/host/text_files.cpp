@@ -5,11 +5,14 @@
 // rewrite writes a new file beside the old one and replaces the old one with it as a whole,
 // or, where the folder takes no new file, writes over the old one in place and puts the old
 // content back when that fails.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -182,6 +185,21 @@ std::size_t line_end_at(const std::string& data, std::size_t pos) {
     return pos + 1 < data.size() && data[pos + 1] == '\n' ? 2 : 1;
 }
 
+// Whether data is these lines, each followed by CR LF.
+bool holds_lines_in(const std::string& data, std::size_t count,
+                    const std::function<std::string_view(std::size_t)>& line) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view bytes = line(i);
+        if (data.size() - at < bytes.size() + 2 || data.compare(at, bytes.size(), bytes) != 0 ||
+            data.compare(at + bytes.size(), 2, "\r\n") != 0) {
+            return false;
+        }
+        at += bytes.size() + 2;
+    }
+    return at == data.size();
+}
+
 // Whether a block is lines each ended by CR LF, without a CR or LF of their own.
 bool is_whole_lines(const std::string& block) {
     const char* const data = block.data();
@@ -207,6 +225,10 @@ bool is_whole_lines(const std::string& block) {
 }
 
 enum class stream_kind { reading, appending, rewriting };
+
+// How much of a file is compared, or of a rewrite's content given as lines put together, at a
+// time.
+constexpr std::size_t chunk_size = 256 * 1024;
 
 class port_stream final : public text_stream {
   public:
@@ -283,6 +305,53 @@ class port_stream final : public text_stream {
     // The first line written begins with a line break.
     void start_on_new_line() { pending_line_break_ = true; }
 
+    bool holds_lines(std::size_t count,
+                     const std::function<std::string_view(std::size_t)>& line) override {
+        const failure_guard guard(*this, false);
+        if (closed_ || kind_ == stream_kind::appending) {
+            fail(bad_file_mode);
+        }
+        if (loaded_ || kind_ != stream_kind::rewriting) {
+            load();
+            return !given_away_ && holds_lines_in(data_, count, line);
+        }
+        if (!facts_noted_) {
+            read_facts_ = file_->facts();  // what close checks the file against
+            facts_noted_ = true;
+        }
+        std::uint64_t offset = 0;
+        std::string chunk;
+        std::size_t chunk_at = 0;  // where the next byte of the lines is looked for in chunk
+        const auto next_bytes = [&](std::string_view bytes) {
+            while (!bytes.empty()) {
+                if (chunk_at == chunk.size()) {
+                    if (offset >= read_facts_.size) {
+                        return false;
+                    }
+                    chunk = file_->read_at(offset, chunk_size);
+                    offset += chunk.size();
+                    chunk_at = 0;
+                    if (chunk.empty()) {
+                        return false;
+                    }
+                }
+                const std::size_t n = std::min(bytes.size(), chunk.size() - chunk_at);
+                if (chunk.compare(chunk_at, n, bytes.data(), n) != 0) {
+                    return false;
+                }
+                chunk_at += n;
+                bytes.remove_prefix(n);
+            }
+            return true;
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!next_bytes(line(i)) || !next_bytes("\r\n")) {
+                return false;
+            }
+        }
+        return chunk_at == chunk.size() && offset == read_facts_.size;
+    }
+
     void write_line(const std::string& text) override {
         add_line([&] { append_line(to_cp932(text)); });
     }
@@ -304,6 +373,7 @@ class port_stream final : public text_stream {
             if (block.empty()) {
                 return;
             }
+            copy_source();
             if (pending_.empty() && !pending_line_break_) {
                 pending_ = std::move(block);  // a rewrite's whole content, as a rule
             } else {
@@ -315,14 +385,54 @@ class port_stream final : public text_stream {
         });
     }
 
-    // A rewriting stream that has read the file may add its lines after the content instead
-    // of replacing it; with no line written, close then leaves the file as it is.
+    // A rewrite's whole content as lines that stay where they are: close writes them a chunk
+    // at a time, so that the content is never copied whole. Otherwise they are added as
+    // write_line_bytes adds them.
+    void write_lines_bytes(std::size_t count,
+                           std::function<std::string_view(std::size_t)> line) override {
+        add_line([&] {
+            std::size_t size = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                const std::string_view bytes = line(i);
+                // Two searches for one character each: a search for either of two characters
+                // looks for each byte of the line among them.
+                if (bytes.find('\r') != std::string_view::npos ||
+                    bytes.find('\n') != std::string_view::npos) {
+                    fail(path_file_access_error);  // that would be more than one line
+                }
+                size += bytes.size() + 2;
+            }
+            if (kind_ == stream_kind::rewriting && !append_instead_ && pending_.empty() &&
+                !pending_line_break_ && source_size_ == 0) {
+                source_ = std::move(line);
+                source_count_ = count;
+                source_size_ = size;
+                return;
+            }
+            for (std::size_t i = 0; i < count; ++i) {
+                append_line(std::string(line(i)));
+            }
+        });
+    }
+
+    // A rewriting stream may add its lines after the content instead of replacing it; with
+    // no line written, close then leaves the file as it is. Only the file's last byte is read
+    // for it, when nothing else was.
     void append_on_close() override {
-        if (closed_ || kind_ != stream_kind::rewriting || !pending_.empty()) {
+        if (closed_ || kind_ != stream_kind::rewriting || !pending_.empty() || source_size_ != 0) {
             fail(bad_file_mode);
         }
         const failure_guard guard(*this, true);
-        load();
+        if (!loaded_) {
+            if (!facts_noted_) {
+                read_facts_ = file_->facts();
+                facts_noted_ = true;
+            }
+            if (read_facts_.size > 0) {
+                const std::string last = file_->read_at(read_facts_.size - 1, 1);
+                open_last_line_ = last != "\n" && last != "\r";
+            }
+        }
         append_instead_ = true;
         // A hand-edited file whose last line has no line end: the first new line must not be
         // glued onto it.
@@ -390,7 +500,23 @@ class port_stream final : public text_stream {
         }
     }
 
+    // Lines given to stay where they are become bytes of the stream's own when more follow.
+    void copy_source() {
+        if (source_size_ == 0) {
+            return;
+        }
+        pending_.reserve(source_size_);
+        for (std::size_t i = 0; i < source_count_; ++i) {
+            pending_ += source_(i);
+            pending_ += "\r\n";
+        }
+        source_ = nullptr;
+        source_count_ = 0;
+        source_size_ = 0;
+    }
+
     void append_line(const std::string& bytes) {
+        copy_source();
         if (std::exchange(pending_line_break_, false)) {
             pending_ += "\r\n";
         }
@@ -420,7 +546,7 @@ class port_stream final : public text_stream {
     // its time or its identity, or a name that leads elsewhere now, fails the stream with
     // changed_meanwhile and leaves the file alone, so that the caller reads it again.
     void check_unchanged() {
-        if (!loaded_) {
+        if (!loaded_ && !facts_noted_) {
             return;
         }
         if (!file_->facts().same_as(read_facts_) ||
@@ -498,7 +624,7 @@ class port_stream final : public text_stream {
             return;
         }
         try {
-            new_content_->write_at(0, pending_);
+            write_content(*new_content_);
             new_content_->flush();
             check_unchanged();
             if (!folder_->replace(new_name_, name_, *file_, *new_content_)) {
@@ -536,12 +662,13 @@ class port_stream final : public text_stream {
             throw;
         }
         try {
-            if (pending_.size() > data_.size()) {
-                file_->grow(pending_.size());
+            const std::size_t size = content_size();
+            if (size > data_.size()) {
+                file_->grow(size);
             }
             touched = true;
-            file_->write_at(0, pending_);
-            file_->truncate(pending_.size());
+            write_content(*file_);
+            file_->truncate(size);
             file_->flush();
         } catch (const host_error&) {
             try {
@@ -557,6 +684,32 @@ class port_stream final : public text_stream {
             throw;
         }
         release();
+    }
+
+    std::size_t content_size() const { return source_size_ != 0 ? source_size_ : pending_.size(); }
+
+    // A rewrite's new content from the start of the file.
+    void write_content(port_file& file) {
+        if (source_size_ == 0) {
+            file.write_at(0, pending_);
+            return;
+        }
+        std::string chunk;
+        chunk.reserve(chunk_size);
+        std::uint64_t offset = 0;
+        for (std::size_t i = 0; i < source_count_; ++i) {
+            const std::string_view line = source_(i);
+            if (!chunk.empty() && chunk.size() + line.size() + 2 > chunk_size) {
+                file.write_at(offset, chunk);
+                offset += chunk.size();
+                chunk.clear();
+            }
+            chunk += line;
+            chunk += "\r\n";
+        }
+        if (!chunk.empty()) {
+            file.write_at(offset, chunk);
+        }
     }
 
     void discard_new_content(bool release_file = true) noexcept {
@@ -591,7 +744,12 @@ class port_stream final : public text_stream {
     std::string data_;                        // reading: the file's bytes (or what is left)
     std::size_t next_ = 0;                    // reading: where the next line starts
     std::string pending_;                     // writing: the bytes close puts in the file
+    // rewriting: or the lines close puts in the file, each with CR LF, and their size
+    std::function<std::string_view(std::size_t)> source_;
+    std::size_t source_count_ = 0;
+    std::size_t source_size_ = 0;
     bool loaded_ = false;
+    bool facts_noted_ = false;     // rewriting: read_facts_ taken before a compare, nothing read
     bool given_away_ = false;      // read_rest_bytes took data_
     bool open_last_line_ = false;  // the file's last line has no line end
     bool closed_ = false;

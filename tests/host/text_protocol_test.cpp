@@ -244,6 +244,23 @@ void rewrite(file_system& files) {
 }
 
 const std::string rewritten = "A,1\r\nC,a longer line than before\r\n";
+
+// The same rewrite decided from lines the file was compared with, not read, its new lines
+// given to stay where they are.
+const std::vector<std::string> old_lines = {"A,1", "B,2", "C,3"};
+const auto old_line = [](std::size_t i) { return std::string_view(old_lines[i]); };
+
+void rewrite_from_lines(file_system& files) {
+    const std::vector<std::string> lines = {"A,1", "C,a longer line than before"};
+    auto stream = files.open_text_file("profile.dat", for_writing);
+    if (stream->holds_lines(old_lines.size(), old_line)) {
+        throw host_error(type_mismatch);  // the last line has no line end
+    }
+    stream->write_lines_bytes(lines.size(),
+                              [&](std::size_t i) { return std::string_view(lines[i]); });
+    stream->close();
+}
+
 const change changes[] = {
     {"append", true, true, old_content + "\r\nD,4\r\n",
      [](file_system& files) {
@@ -251,7 +268,20 @@ const change changes[] = {
          stream->write_line("D,4");
          stream->close();
      }},
+    {"append to a rewriting stream that read nothing", true, true, old_content + "\r\nD,4\r\n",
+     [](file_system& files) {
+         auto stream = files.open_text_file("profile.dat", for_writing);
+         if (stream->holds_lines(old_lines.size(), old_line)) {
+             throw host_error(type_mismatch);
+         }
+         stream->append_on_close();
+         stream->write_line("D,4");
+         stream->close();
+     }},
     {"rewrite", true, true, rewritten, rewrite},
+    {"rewrite from lines", true, true, rewritten, rewrite_from_lines},
+    {"rewrite from lines in a folder that takes no new file", false, true, rewritten,
+     rewrite_from_lines},
     {"rewrite in a folder that takes no new file", false, true, rewritten, rewrite},
     {"rewrite in a folder that replaces no file", true, false, rewritten, rewrite},
     {"delete", true, true, "", [](file_system& files) { files.delete_file("profile.dat"); }},
@@ -360,6 +390,125 @@ TEST(text_protocol, a_write_without_the_lock_after_the_read_is_not_undone) {
                 << appending << writer;
             EXPECT_EQ(disk.files.size(), 1u);  // no new content left beside it
         }
+    }
+}
+
+// The same for a change that compared the file with lines instead of reading it: a write
+// without the lock after the compare fails it, whether it rewrites from lines or appends.
+TEST(text_protocol, a_write_without_the_lock_after_a_compare_is_not_undone) {
+    const std::string theirs = "A,1\r\nB,9\r\nC,3\r\n";  // the same size
+    const std::vector<std::string> lines = {"A,1", "D,4"};
+    for (const bool appending : {false, true}) {
+        for (const bool writer : {true, false}) {
+            memory_disk disk;
+            disk.files = {{"profile.dat", "A,1\r\nB,2\r\nC,3\r\n"}};
+            const auto files = make_file_system(std::make_unique<memory_port>(disk));
+            const int number = error_of([&] {
+                auto stream = files->open_text_file("profile.dat", for_writing);
+                EXPECT_TRUE(stream->holds_lines(3, old_line));
+                if (writer) {
+                    disk.files["profile.dat"] = theirs;
+                    ++disk.versions["profile.dat"];
+                }
+                if (appending) {
+                    stream->append_on_close();
+                    stream->write_line("D,4");
+                } else {
+                    stream->write_lines_bytes(
+                        lines.size(), [&](std::size_t i) { return std::string_view(lines[i]); });
+                }
+                stream->close();
+            });
+            EXPECT_EQ(number, writer ? changed_meanwhile : 0) << appending;
+            EXPECT_EQ(
+                disk.files["profile.dat"],
+                writer ? theirs : (appending ? "A,1\r\nB,2\r\nC,3\r\nD,4\r\n" : "A,1\r\nD,4\r\n"))
+                << appending << writer;
+            EXPECT_EQ(disk.files.size(), 1u);
+        }
+    }
+}
+
+// A rewriting stream that has read nothing compares the file a piece at a time: the same lines
+// each ended by CR LF, nothing more or less, across the pieces' borders too. A stream that has
+// read the file compares what it read.
+TEST(text_protocol, a_file_holds_lines_only_as_they_would_be_written) {
+    std::vector<std::string> many;  // some 600 KB, over several pieces
+    std::string many_bytes;
+    for (int i = 0; i < 600; ++i) {
+        many.push_back(std::to_string(i) + "," + std::string(997, static_cast<char>('a' + i % 26)));
+        many_bytes += many.back() + "\r\n";
+    }
+    std::string changed_at_border = many_bytes;
+    changed_at_border[256 * 1024] ^= 1;
+    const struct {
+        std::string content;
+        std::vector<std::string> lines;
+        bool holds;
+    } rows[] = {
+        {"A,1\r\nB,2\r\n", {"A,1", "B,2"}, true},
+        {"", {}, true},
+        {"\r\n", {""}, true},
+        {"A,1\nB,2\n", {"A,1", "B,2"}, false},
+        {"A,1\r\nB,2", {"A,1", "B,2"}, false},
+        {"A,1\r\nB,2\r\nC", {"A,1", "B,2"}, false},
+        {"A,1\r\n", {"A,1", "B,2"}, false},
+        {"A,1\r\n", {}, false},
+        {many_bytes, many, true},
+        {changed_at_border, many, false},
+        {many_bytes + "x", many, false},
+    };
+    for (const auto& row : rows) {
+        for (const bool read_first : {false, true}) {
+            memory_disk disk;
+            disk.files = {{"profile.dat", row.content}};
+            const auto files = make_file_system(std::make_unique<memory_port>(disk));
+            auto stream = files->open_text_file("profile.dat", for_writing);
+            if (read_first) {
+                stream->at_end_of_stream();
+            }
+            EXPECT_EQ(
+                stream->holds_lines(row.lines.size(),
+                                    [&](std::size_t i) { return std::string_view(row.lines[i]); }),
+                row.holds)
+                << row.content.substr(0, 20) << " " << row.content.size() << " " << read_first;
+            stream->append_on_close();
+            stream->close();
+            EXPECT_EQ(disk.files["profile.dat"], row.content);
+        }
+    }
+}
+
+// Lines given to stay in place are checked before anything is written: one that holds a line
+// end of its own stops the stream, and close leaves the file as it was. Lines written after
+// them follow them.
+TEST(text_protocol, lines_given_in_place_are_whole_lines_and_others_may_follow) {
+    const struct {
+        std::vector<std::string> lines;
+        const char* then;  // a line written after them, or nullptr
+        int error;
+        std::string after;
+    } rows[] = {
+        {{"A,1", "B\r\n,2"}, nullptr, path_file_access_error, old_content},
+        {{"A,1", "B\n"}, nullptr, path_file_access_error, old_content},
+        {{"A,1", "B,2"}, "E,5", 0, "A,1\r\nB,2\r\nE,5\r\n"},
+        {{}, nullptr, 0, ""},
+    };
+    for (const auto& row : rows) {
+        memory_disk disk;
+        disk.files = {{"profile.dat", old_content}};
+        const auto files = make_file_system(std::make_unique<memory_port>(disk));
+        const int number = error_of([&] {
+            auto stream = files->open_text_file("profile.dat", for_writing);
+            stream->write_lines_bytes(
+                row.lines.size(), [&](std::size_t i) { return std::string_view(row.lines[i]); });
+            if (row.then != nullptr) {
+                stream->write_line(row.then);
+            }
+            stream->close();
+        });
+        EXPECT_EQ(number, row.error) << row.after;
+        EXPECT_EQ(disk.files["profile.dat"], row.after);
     }
 }
 

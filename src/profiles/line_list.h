@@ -102,6 +102,17 @@ class line_list {
     void copy_line(std::size_t from, std::size_t i) { spans_[i] = spans_[from]; }
     // Gives line i these bytes; line must not lie in this list's own buffer.
     void set(std::size_t i, std::string_view line);
+    // Removes the lines for which drop(i) is true, keeping the others in their order.
+    template <class dropping>
+    void remove_lines(dropping&& drop) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < spans_.size(); ++i) {
+            if (!drop(i)) {
+                spans_[kept++] = spans_[i];
+            }
+        }
+        spans_.resize(kept);
+    }
     // Makes the list n lines long (new lines empty).
     void resize(std::size_t n) { spans_.resize(n); }
     void clear();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -114,6 +115,18 @@ bool is_code_page_text(const std::string& bytes) {
         }
     }
     return bytes.find('\0') == std::string::npos;
+}
+
+// The same for a file of these lines.
+bool is_code_page_text(const line_list& lines) {
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
+        if (!lines.empty() && lines[0].starts_with(mark)) {
+            return false;
+        }
+    }
+    return std::none_of(lines.begin(), lines.end(), [](std::string_view line) {
+        return line.find('\0') != std::string_view::npos;
+    });
 }
 
 // Whether the table holds exactly these lines, as the last load read them.
@@ -234,15 +247,37 @@ bool load_profiles(host::file_system& file_system, profile_table& table, std::st
 
 namespace {
 
-// Runs one change of profile.dat: the file opened for the change and locked, its lines read,
-// and decide writing what the change writes (after append_on_close, what is added). Started
-// over with the file read again when a program that does not take the lock changed it
-// meanwhile. A file in another encoding is not changed.
-template <class deciding>
-store_result change_profile_file(host::file_system& file_system, bool create, deciding&& decide) {
+// Whether the table holds a line's bytes for each of its lines, as a load leaves it.
+bool holds_all_bytes(const profile_table& table) {
+    return table.no_profiles ? table.line_bytes.empty()
+                             : table.line_bytes.size() == table.profile_lines.size();
+}
+
+// Runs one change of profile.dat: the file opened for the change and locked, and decide
+// writing what the change writes (after append_on_close, what is added). When the file holds
+// the table's lines, as the program writes them (compared a piece at a time),
+// decide_from_table decides from the table and the file is not read into memory; after the
+// close it changes the table as the file was changed. Otherwise the file's lines are read and
+// decide decides from them. Started over with the file read again when a program that does
+// not take the lock changed it meanwhile. A file in another encoding is not changed.
+template <class deciding, class deciding_from_table>
+store_result change_profile_file(host::file_system& file_system, profile_table& table, bool create,
+                                 deciding&& decide, deciding_from_table&& decide_from_table) {
     for (int attempt = 1;; ++attempt) {
         try {
             auto stream = file_system.open_text_file(profile_file_name, host::for_writing, create);
+            if (attempt == 1 && holds_all_bytes(table) && is_code_page_text(table.line_bytes) &&
+                stream->holds_lines(table.line_bytes.size(),
+                                    [&](std::size_t i) { return table.line_bytes[i]; })) {
+                std::function<void()> change_table;
+                store_result result = decide_from_table(*stream, change_table);
+                stream->close();
+                if (change_table) {
+                    change_table();
+                    result.table_current = true;
+                }
+                return result;
+            }
             file_lines lines = read_file_lines(*stream);
             if (!is_code_page_text(lines.bytes)) {
                 stream->append_on_close();
@@ -310,16 +345,53 @@ std::string rewritten_lines(file_lines& lines, std::size_t skip, std::size_t rep
 
 }  // namespace
 
-store_result save_profile(host::file_system& file_system, const profile_table& table,
+store_result save_profile(host::file_system& file_system, profile_table& table,
                           const profile_record& record, bool overwrite_agreed) {
     std::string line_bytes;
+    std::string line_text;  // the line as a load reads it back
     try {
         line_bytes = file_system.bytes_of(line_from_record(record));
+        line_text = file_system.text_of(line_bytes);
     } catch (const host::host_error& failure) {
         return failed(failure);
     }
+    const auto from_table = [&](host::text_stream& stream,
+                                std::function<void()>& change_table) -> store_result {
+        const int at = find_profile(table, record.profile_name);
+        if (at < 0 || !overwrite_agreed) {
+            stream.append_on_close();
+            if (at >= 0) {
+                return {store_result::status::needs_consent, 0, "", false};  // nothing added
+            }
+            stream.write_line_bytes(line_bytes);
+            change_table = [&table, &line_bytes, &line_text] {
+                if (table.no_profiles) {
+                    table.profile_lines.clear();
+                    table.no_profiles = false;
+                }
+                table.line_bytes.push_back(line_bytes);
+                table.profile_lines.push_back(line_text);
+            };
+            return {};
+        }
+        if (line_bytes.find_first_of("\r\n") != std::string::npos) {
+            throw host::host_error(host::path_file_access_error);  // more than one line
+        }
+        const auto replaced = static_cast<std::size_t>(at);
+        // The lines are read at the close, after this returns.
+        stream.write_lines_bytes(
+            table.line_bytes.size(), [&table, &line_bytes, replaced](std::size_t i) {
+                return i == replaced ? std::string_view(line_bytes) : table.line_bytes[i];
+            });
+        change_table = [&table, &line_bytes, &line_text, replaced] {
+            table.line_bytes.set(replaced, line_bytes);
+            table.profile_lines.set(replaced, line_text);
+        };
+        return {};
+    };
     return change_profile_file(
-        file_system, true, [&](host::text_stream& stream, file_lines& lines) -> store_result {
+        file_system, table, true,
+        [&](host::text_stream& stream, file_lines& lines) -> store_result {
             // The same first-match rule on the file as it is now.
             const int at = find_current_line(file_system, table, lines, record.profile_name);
             if (at < 0 || !overwrite_agreed) {
@@ -336,13 +408,57 @@ store_result save_profile(host::file_system& file_system, const profile_table& t
             stream.write_lines_bytes(
                 rewritten_lines(lines, no_source, static_cast<std::size_t>(at), line_bytes, true));
             return {};
-        });
+        },
+        from_table);
 }
 
 store_result delete_profile(host::file_system& file_system, profile_table& table,
                             const std::string& name) {
+    // The lines written back: all but the one deleted and blank ones. Without blank lines,
+    // as a rule, each line's place follows from the deleted one's.
+    std::vector<std::size_t> kept;
+    const auto from_table = [&](host::text_stream& stream,
+                                std::function<void()>& change_table) -> store_result {
+        const int at = find_profile(table, name);
+        if (at < 0) {
+            stream.append_on_close();  // nothing added
+            return {store_result::status::not_found, 0, "", false};
+        }
+        const auto deleted = static_cast<std::size_t>(at);
+        const line_list& bytes = table.line_bytes;
+        // Kept for the change of the table after the close: it reads only the table's lines,
+        // and each line's bytes before their place is reused.
+        const auto dropped = [&bytes = table.line_bytes, deleted](std::size_t i) {
+            return i == deleted || bytes[i].empty();
+        };
+        const bool blank_lines = std::any_of(bytes.begin(), bytes.end(),
+                                             [](std::string_view line) { return line.empty(); });
+        if (blank_lines) {
+            for (std::size_t i = 0; i < bytes.size(); ++i) {
+                if (!dropped(i)) {
+                    kept.push_back(i);
+                }
+            }
+            stream.write_lines_bytes(kept.size(), [&bytes = table.line_bytes, &kept](
+                                                      std::size_t i) { return bytes[kept[i]]; });
+        } else {
+            stream.write_lines_bytes(bytes.size() - 1,
+                                     [&bytes = table.line_bytes, deleted](std::size_t i) {
+                                         return bytes[i < deleted ? i : i + 1];
+                                     });
+        }
+        change_table = [&table, dropped] {
+            table.profile_lines.remove_lines(dropped);
+            table.line_bytes.remove_lines(dropped);
+            if (table.line_bytes.empty()) {
+                table = profile_table{};  // an empty table holds one blank entry
+            }
+        };
+        return {};
+    };
     const store_result result = change_profile_file(
-        file_system, false, [&](host::text_stream& stream, file_lines& lines) -> store_result {
+        file_system, table, false,
+        [&](host::text_stream& stream, file_lines& lines) -> store_result {
             const int at = find_current_line(file_system, table, lines, name);
             if (at < 0) {
                 stream.append_on_close();  // nothing added
@@ -351,7 +467,11 @@ store_result delete_profile(host::file_system& file_system, profile_table& table
             stream.write_lines_bytes(
                 rewritten_lines(lines, static_cast<std::size_t>(at), no_source, {}, false));
             return {};
-        });
+        },
+        from_table);
+    if (result.table_current) {
+        return result;
+    }
     if (const int index = find_profile(table, name);
         index >= 0 && result.result == store_result::status::done) {
         const auto at = static_cast<std::size_t>(index);

@@ -30,6 +30,8 @@ struct store_result {
     status result = status::done;
     int error_number = 0;
     std::string error_description;
+    // The table holds the file as the change left it: no load is needed to show it.
+    bool table_current = false;
 };
 
 // Appends the record, or writes it over the first line of the same name when
@@ -37,13 +39,16 @@ struct store_result {
 // from the file as it stands, read under the lock the change holds, never from the table
 // alone (a failed reload may have left it behind the file): lines that another copy of the
 // program added or removed since the last load count, and are kept; every line but the one
-// saved is written back byte for byte, even one that does not decode. The table only spares
-// decoding when it still mirrors the file.
-store_result save_profile(host::file_system& file_system, const profile_table& table,
+// saved is written back byte for byte, even one that does not decode. When the file is still
+// what the table's last load read (its stamp, under the lock), the table answers and nothing is
+// read; the table then takes the change as well (table_current). Otherwise the table only
+// spares decoding when it still mirrors the file.
+store_result save_profile(host::file_system& file_system, profile_table& table,
                           const profile_record& record, bool overwrite_agreed);
 
 // Removes the first line of that name in the file as it stands (not_found when the file has
-// none), and empties its table entry.
+// none), and blank lines with it. The table loses the line and the blank lines too when it
+// answered for the file (table_current); otherwise its entry is emptied.
 store_result delete_profile(host::file_system& file_system, profile_table& table,
                             const std::string& name);
 

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "host/cp932.h"
 #include "host/platform.h"
+#include "support/counted_files.h"
 #include "support/temp_dir.h"
 
 namespace norvane {
@@ -186,10 +190,13 @@ TEST_F(store_fixture, a_reload_gives_what_a_fresh_load_gives_and_decodes_only_ne
 // Command after command, with another copy's changes and long lines between them, the table
 // reloaded after each gives what a load from nothing gives: texts moved in place, new ones
 // added, old ones dropped as they pile up.
+// Commands in a row, by the program (the file is compared with the table, which then answers
+// for it and takes the change itself) and by one whose file component cannot compare (the
+// file is read, and loaded again after the change): after each, both files hold the same bytes
+// and the table is what a load from nothing gives. A file the table answered for was not read
+// into memory.
 TEST_F(store_fixture, commands_in_a_row_leave_the_table_as_a_load_from_nothing_gives) {
     const std::string home = host::to_cp932("自宅");
-    write_bytes("profile.dat", "A,1\n\r\n" + home + ",2\rB,3\r\n\x81\xFF,raw\r\nC,4");
-    ASSERT_TRUE(load());
     const std::string long_name(40000, 'L');
     const struct {
         const char* command;  // "save", "delete", or "other" (another copy appends the name)
@@ -200,29 +207,111 @@ TEST_F(store_fixture, commands_in_a_row_leave_the_table_as_a_load_from_nothing_g
         {"save", long_name}, {"save", long_name},   {"save", long_name}, {"delete", "自宅"},
         {"other", "F"},      {"delete", long_name}, {"save", "C"},       {"delete", "C"},
         {"delete", "D"},     {"delete", "E"},       {"delete", "F"},     {"save", "G"},
+        {"delete", "G"},     {"save", "H"},         {"save", "I"},
     };
-    for (const auto& step : steps) {
-        const std::string command = step.command;
-        const std::string label = command + " " + step.name.substr(0, 8);
-        if (command == "other") {
-            auto other = host::create_file_system();
-            auto stream = other->open_text_file("profile.dat", host::for_appending);
-            stream->write_line(step.name + ",x");
-            stream->close();
-        } else {
-            EXPECT_EQ(command == "save" ? save(step.name) : remove(step.name),
-                      store_result::status::done)
-                << label;
+    std::vector<std::string> read_path_files;  // the file after each step, read and loaded
+    for (const bool compares : {false, true}) {
+        auto owned = std::make_unique<testing::counted_files>();
+        testing::counted_files& counting = *owned;
+        counting.tells = compares;
+        files = std::move(owned);
+        write_bytes("profile.dat", "A,1\n\r\n" + home + ",2\rB,3\r\n\x81\xFF,raw\r\nC,4");
+        ASSERT_TRUE(load());
+        for (std::size_t i = 0; i < std::size(steps); ++i) {
+            const auto& step = steps[i];
+            const std::string command = step.command;
+            const std::string label =
+                command + " " + step.name.substr(0, 8) + (compares ? " compared" : "");
+            const int reads_before = counting.reads;
+            bool current = false;
+            if (command == "other") {
+                auto other = host::create_file_system();
+                auto stream = other->open_text_file("profile.dat", host::for_appending);
+                stream->write_line(step.name + ",x");
+                stream->close();
+            } else {
+                const profile_record record{step.name, "c", "", "", "", "", "", "", "1"};
+                store_result result = command == "delete"
+                                          ? delete_profile(*files, table, step.name)
+                                          : save_profile(*files, table, record, false);
+                if (result.result == store_result::status::needs_consent) {
+                    result = save_profile(*files, table, record, true);
+                }
+                EXPECT_EQ(result.result, store_result::status::done) << label;
+                current = result.table_current;
+            }
+            if (command != "other") {
+                // The hand-edited file's mixed line ends are not what the program writes: the
+                // first command reads it. Every later file is all the program's writing.
+                EXPECT_EQ(current, compares && i > 0) << label;
+            }
+            if (current) {
+                EXPECT_EQ(counting.reads, reads_before) << label;
+            } else {
+                ASSERT_TRUE(load()) << label;
+            }
+            if (compares) {
+                EXPECT_EQ(read_bytes("profile.dat"), read_path_files[i]) << label;
+            } else {
+                read_path_files.push_back(read_bytes("profile.dat"));
+            }
+            profile_table fresh;
+            const auto plain = host::create_file_system();
+            ASSERT_TRUE(load_profiles(*plain, fresh, error));
+            EXPECT_EQ(table.profile_lines, fresh.profile_lines) << label;
+            EXPECT_EQ(table.line_bytes, fresh.line_bytes) << label;
+            EXPECT_EQ(table.no_profiles, fresh.no_profiles) << label;
         }
-        ASSERT_TRUE(load()) << label;
-        profile_table fresh;
-        ASSERT_TRUE(load_profiles(*files, fresh, error));
-        EXPECT_EQ(table.profile_lines, fresh.profile_lines) << label;
-        EXPECT_EQ(table.line_bytes, fresh.line_bytes) << label;
-        EXPECT_EQ(table.no_profiles, fresh.no_profiles) << label;
+        EXPECT_EQ(table.profile_lines, (std::vector<std::string>{host::from_cp932("\x81\xFF,raw"),
+                                                                 "H,c,,,,,,,1", "I,c,,,,,,,1"}));
     }
-    EXPECT_EQ(table.profile_lines,
-              (std::vector<std::string>{host::from_cp932("\x81\xFF,raw"), "G,c,,,,,,,1"}));
+}
+
+// A file changed after the load by a program that takes no lock, however it was changed (the
+// same size, in place or by another file): the command reads it and keeps the change, whether
+// it appends, writes over a line or deletes one, and the table is loaded again.
+TEST_F(store_fixture, a_file_changed_since_the_load_is_read_again) {
+    const std::string before = "A,1\r\nB,2\r\n";
+    const std::string theirs = "A,9\r\nB,2\r\n";  // the same size
+    const struct {
+        const char* how;
+        std::function<void()> change;
+    } changes[] = {
+        {"in place",
+         [&] {
+             std::ofstream("profile.dat", std::ios::binary | std::ios::in | std::ios::out)
+                 << theirs;
+         }},
+        {"by another file",
+         [&] {
+             write_bytes("profile.new", theirs);
+             std::filesystem::rename("profile.new", "profile.dat");
+         }},
+    };
+    const struct {
+        const char* command;
+        std::string after;
+    } commands[] = {
+        {"save N", theirs + "N,c,,,,,,,1\r\n"},
+        {"save B", "A,9\r\nB,c,,,,,,,1\r\n"},
+        {"delete B", "A,9\r\n"},
+    };
+    for (const auto& change : changes) {
+        for (const auto& command : commands) {
+            const std::string label = std::string(change.how) + ", " + command.command;
+            write_bytes("profile.dat", before);
+            ASSERT_TRUE(load());
+            change.change();
+            const std::string name(1, command.command[std::strlen(command.command) - 1]);
+            const profile_record record{name, "c", "", "", "", "", "", "", "1"};
+            const store_result result = command.command[0] == 'd'
+                                            ? delete_profile(*files, table, name)
+                                            : save_profile(*files, table, record, true);
+            EXPECT_EQ(result.result, store_result::status::done) << label;
+            EXPECT_FALSE(result.table_current) << label;
+            EXPECT_EQ(read_bytes("profile.dat"), command.after) << label;
+        }
+    }
 }
 
 TEST_F(store_fixture, save_appends_or_overwrites_the_first_exact_match) {

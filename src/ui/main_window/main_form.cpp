@@ -168,7 +168,7 @@ void main_form::save_bt_click() {
         return;
     }
     std::string error_text;
-    if (!load_profiles(*state_.file_system, state_.table, error_text)) {
+    if (!saved.table_current && !load_profiles(*state_.file_system, state_.table, error_text)) {
         ui_.message_box(error_text, mb_critical, error_title);
         return;
     }
@@ -206,11 +206,11 @@ void main_form::delete_bt_click() {
     }
     clear_input();
     view_.set_list_visible(false);
-    // The deleted profile's line is blank in the table now: the list loses its entry.
+    // The deleted profile's line is gone from the table now, or blank: the list loses its entry.
     list_entries_.take(state_.table);
     view_.set_list_entries(list_entries_);
     std::string error_text;
-    if (!load_profiles(*state_.file_system, state_.table, error_text)) {
+    if (!deleted.table_current && !load_profiles(*state_.file_system, state_.table, error_text)) {
         ui_.message_box(error_text, mb_critical, error_title);
         view_.set_list_visible(true);
         return;

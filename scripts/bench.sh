@@ -10,13 +10,28 @@
 #   cannot start).
 # NORVANE_BENCH_BASELINE, NORVANE_BENCH_BASELINE_WINDOWS: build folders of another version (the
 # same options) whose programs run beside these in the same rounds.
+# NORVANE_BENCH_SMOKE=1 (CI): the Linux benchmarks built into the Release build folder given in
+# NORVANE_BENCH_BUILD (its other options kept) and each run once at a small size, so that they
+# keep building and running; no figure from it means anything.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_missing "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
-dir="$ROOT/build-bench"
-cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF \
-    -DNORVANE_BUILD_BENCHMARKS=ON
+smoke=${NORVANE_BENCH_SMOKE:-0}
+if [ "$smoke" = 1 ]; then
+    dir=$(cd "${NORVANE_BENCH_BUILD:?a Release build folder}" && pwd)
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_BENCHMARKS=ON
+else
+    dir="$ROOT/build-bench"
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF \
+        -DNORVANE_BUILD_BENCHMARKS=ON
+fi
 cmake --build "$dir" -j"$(nproc)" --target store_bench first_paint reference_window \
     plain_window window_bench norvane
+if [ "$smoke" = 1 ]; then
+    "$dir/bench/store_bench" --benchmark_filter='/1000$'
+    ROUNDS=1 SIZES=10 bash "$ROOT/bench/startup/run.sh" "$dir"
+    ROUNDS=1 SIZES=1000 bash "$ROOT/bench/window/run.sh" "$dir"
+    exit 0
+fi
 "$dir/bench/store_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_display_aggregates_only=true "$@"
 baseline=${NORVANE_BENCH_BASELINE:-}

@@ -21,6 +21,7 @@ xvfb=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 mkdir -m 700 "$work/runtime"
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$work/p0"  # where the reference and the plain window start
 for n in $sizes; do
     mkdir -p "$work/p$n"
     (cd "$work/p$n" && "$build/bench/window_bench" --write "$n")

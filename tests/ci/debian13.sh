@@ -2,7 +2,8 @@
 # The README's commands as a new user on Debian 13 meets them: makes a fresh Debian 13 root
 # with debootstrap from the mirror this machine's apt uses, copies the checkout into it and
 # runs there, as root with a clean environment and no locale set, the test command (Debug and
-# Release), the package test and the Windows build with its import checks and Wine tests.
+# Release), the benchmarks once each, the package test and the Windows build with its import
+# checks and Wine tests.
 # Everything started inside the root is ended and everything mounted is unmounted on every
 # way out; the root itself is removed afterwards unless NORVANE_KEEP_ROOT=1.
 # Needs root and about 6 GB free under NORVANE_DEBIAN13_DIR (/var/tmp/norvane-debian13).
@@ -111,6 +112,8 @@ step() {
 }
 step "the README's test command" "bash scripts/test.sh"
 step "the test command, Release" "NORVANE_BUILD_TYPE=Release bash scripts/test.sh"
+step "the benchmarks, once each" \
+    "NORVANE_BENCH_BUILD=build-release NORVANE_BENCH_SMOKE=1 bash scripts/bench.sh"
 step "the package test" "timeout 1800 bash tests/dist/package_test.sh"
 step "the Windows program and its tests under Wine" "bash scripts/test-windows.sh"
 echo "== Debian 13: all passed"

@@ -319,6 +319,13 @@ class port_stream final : public text_stream {
             read_facts_ = file_->facts();  // what close checks the file against
             facts_noted_ = true;
         }
+        std::uint64_t size = 0;  // a file of another size is told without reading it
+        for (std::size_t i = 0; i < count; ++i) {
+            size += line(i).size() + 2;
+        }
+        if (size != read_facts_.size) {
+            return false;
+        }
         std::uint64_t offset = 0;
         std::string chunk;
         std::size_t chunk_at = 0;  // where the next byte of the lines is looked for in chunk

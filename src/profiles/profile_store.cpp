@@ -386,6 +386,8 @@ store_result save_profile(host::file_system& file_system, profile_table& table,
         change_table = [&table, &line_bytes, &line_text, replaced] {
             table.line_bytes.set(replaced, line_bytes);
             table.profile_lines.set(replaced, line_text);
+            table.line_bytes.compact();  // the replaced line's old bytes, when they add up
+            table.profile_lines.compact();
         };
         return {};
     };
@@ -450,6 +452,8 @@ store_result delete_profile(host::file_system& file_system, profile_table& table
         change_table = [&table, dropped] {
             table.profile_lines.remove_lines(dropped);
             table.line_bytes.remove_lines(dropped);
+            table.line_bytes.compact();
+            table.profile_lines.compact();
             if (table.line_bytes.empty()) {
                 table = profile_table{};  // an empty table holds one blank entry
             }

@@ -120,11 +120,11 @@ class text_stream {
         }
     }
 
-    // Whether the file holds exactly these lines, each followed by CR LF, as they would be
-    // written (count lines, line(i) giving line i's bytes). A rewriting stream that has read
-    // nothing compares the file a piece at a time under its lock, without keeping it, and close
-    // then changes the file only if it has not changed since. False where the stream cannot
-    // tell; the stream may then still be read.
+    // A rewriting stream (iomode 2) that has read nothing: whether the file holds exactly
+    // these lines, each followed by CR LF, as they would be written (count lines, line(i)
+    // giving line i's bytes), compared a piece at a time under the lock without keeping the
+    // file; close then changes the file only if it has not changed since. False for any other
+    // stream, and where the stream cannot tell; the stream may then still be read.
     virtual bool holds_lines(std::size_t count,
                              const std::function<std::string_view(std::size_t)>& line) {
         static_cast<void>(count);

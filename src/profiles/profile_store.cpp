@@ -106,27 +106,23 @@ int find_line(const line_list& lines, std::string_view name) {
 constexpr int change_attempts = 4;
 
 // A file in another encoding (UTF-16, UTF-8 with its mark) reads as lines of nonsense; written
-// back it would be ruined. Its byte-order mark or a NUL byte, which no code page 932 text
-// holds, tells it.
-bool is_code_page_text(const std::string& bytes) {
-    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
-        if (bytes.rfind(mark, 0) == 0) {
-            return false;
-        }
-    }
-    return bytes.find('\0') == std::string::npos;
+// back it would be ruined. Its byte-order mark at the start or a NUL byte, which no code page
+// 932 text holds, tells it.
+bool starts_with_byte_order_mark(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+           bytes.starts_with("\xEF\xBB\xBF");
+}
+
+bool is_code_page_text(std::string_view bytes) {
+    return !starts_with_byte_order_mark(bytes) && bytes.find('\0') == std::string_view::npos;
 }
 
 // The same for a file of these lines.
 bool is_code_page_text(const line_list& lines) {
-    for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\xEF\xBB\xBF"}) {
-        if (!lines.empty() && lines[0].starts_with(mark)) {
-            return false;
-        }
-    }
-    return std::none_of(lines.begin(), lines.end(), [](std::string_view line) {
-        return line.find('\0') != std::string_view::npos;
-    });
+    return (lines.empty() || !starts_with_byte_order_mark(lines[0])) &&
+           std::none_of(lines.begin(), lines.end(), [](std::string_view line) {
+               return line.find('\0') != std::string_view::npos;
+           });
 }
 
 // Whether the table holds exactly these lines, as the last load read them.

@@ -430,8 +430,8 @@ TEST(text_protocol, a_write_without_the_lock_after_a_compare_is_not_undone) {
 }
 
 // A rewriting stream that has read nothing compares the file a piece at a time: the same lines
-// each ended by CR LF, nothing more or less, across the pieces' borders too. A stream that has
-// read the file compares what it read.
+// each ended by CR LF, nothing more or less, across the pieces' borders too. Comparing changes
+// nothing. A stream that has read the file does not compare.
 TEST(text_protocol, a_file_holds_lines_only_as_they_would_be_written) {
     std::vector<std::string> many;  // some 600 KB, over several pieces
     std::string many_bytes;
@@ -450,6 +450,7 @@ TEST(text_protocol, a_file_holds_lines_only_as_they_would_be_written) {
         {"", {}, true},
         {"\r\n", {""}, true},
         {"A,1\nB,2\n", {"A,1", "B,2"}, false},
+        {"A,1\n\nB,2\r\n", {"A,1", "B,2"}, false},  // the same size
         {"A,1\r\nB,2", {"A,1", "B,2"}, false},
         {"A,1\r\nB,2\r\nC", {"A,1", "B,2"}, false},
         {"A,1\r\n", {"A,1", "B,2"}, false},
@@ -470,7 +471,7 @@ TEST(text_protocol, a_file_holds_lines_only_as_they_would_be_written) {
             EXPECT_EQ(
                 stream->holds_lines(row.lines.size(),
                                     [&](std::size_t i) { return std::string_view(row.lines[i]); }),
-                row.holds)
+                row.holds && !read_first)
                 << row.content.substr(0, 20) << " " << row.content.size() << " " << read_first;
             stream->append_on_close();
             stream->close();
